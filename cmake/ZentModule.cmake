@@ -1,0 +1,25 @@
+# One static library per module: every .cpp file in src/<module>/ (and, for the platform
+# layer, the files of the operating system being built for). New files are picked up at
+# the next build without touching any CMake file.
+function(zent_module name)
+  cmake_parse_arguments(M "" "" "SOURCES_GLOB;DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${M_SOURCES_GLOB})
+  add_library(zent_${name} STATIC ${srcs})
+  target_include_directories(zent_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(zent_${name} PUBLIC ${M_DEPS})
+endfunction()
+
+# One GoogleTest program per module: every .cpp file in tests/<module>/.
+function(zent_module_tests name)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name}_tests ${srcs})
+  target_link_libraries(${name}_tests PRIVATE ${T_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name}_tests PRIVATE
+    ZENT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+    ZENT_TEST_TMP_DIR="${CMAKE_CURRENT_BINARY_DIR}/tmp")
+  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name})
+endfunction()

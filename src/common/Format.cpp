@@ -1,0 +1,26 @@
+#include "common/Format.h"
+
+#include <cstdio>
+
+namespace zent {
+
+std::string FormatV(const char* fmt, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  const int size = std::vsnprintf(nullptr, 0, fmt, copy);
+  va_end(copy);
+  if (size <= 0) return {};
+  std::string out(static_cast<size_t>(size), '\0');
+  std::vsnprintf(out.data(), out.size() + 1, fmt, args);
+  return out;
+}
+
+std::string Format(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string out = FormatV(fmt, args);
+  va_end(args);
+  return out;
+}
+
+}  // namespace zent

@@ -1,0 +1,49 @@
+// Named locks shared between processes: the counterpart of a named mutex.
+// A name beginning with "Global\" is machine-wide, any other name belongs to the user's
+// session. Each lock is a lock file held with flock(2), so it dies with its process
+// however the process ends, exactly like a handle.
+//
+// Two uses:
+//  - existence: a role "runs" while some process holds the name (Hold). Exists() tells
+//    whether any process, this one through another NamedLock included, holds it.
+//  - mutual exclusion: Lock/Unlock with a time-out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <system_error>
+
+namespace zent::platform {
+
+inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
+class NamedLock {
+ public:
+  explicit NamedLock(std::string name);
+  ~NamedLock();
+  NamedLock(const NamedLock&) = delete;
+  NamedLock& operator=(const NamedLock&) = delete;
+
+  // Holds the name (shared) for the life of this object; many holders may coexist.
+  std::error_code Hold();
+  // Takes the name exclusively, waiting at most timeoutMs (kInfinite: no limit).
+  // Returns std::errc::timed_out when the time ran out.
+  std::error_code Lock(uint32_t timeoutMs);
+  void Unlock();
+
+  const std::string& Name() const { return name_; }
+  // The lock file that carries the name.
+  const std::string& FilePath() const { return path_; }
+
+  // True while any process holds the name (shared or exclusive).
+  static bool Exists(const std::string& name);
+  // The lock file path for a name.
+  static std::string PathFor(const std::string& name);
+
+ private:
+  std::string name_;
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace zent::platform

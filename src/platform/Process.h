@@ -1,0 +1,46 @@
+// Processes: our own ids, the list of running processes, ending and starting processes.
+// Contract: nothing throws; failures are return values (false, nullopt or an error_code
+// carrying the system's error number).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace zent::platform {
+
+uint32_t CurrentProcessId() noexcept;
+// The calling thread's system-wide id (Linux: gettid), the id the logs print.
+uint32_t CurrentThreadId() noexcept;
+
+struct ProcessEntry {
+  uint32_t pid = 0;
+  std::string exePath;  // full path of the process's executable
+};
+
+// Every running process whose executable path we may read; the others are skipped silently.
+std::vector<ProcessEntry> ListProcesses();
+
+// The executable path of one process; nullopt when it is gone or may not be read.
+std::optional<std::string> ProcessExePath(uint32_t pid);
+
+// Ends the process at once (Linux: SIGKILL). False when it could not be signalled.
+bool TerminateProcess(uint32_t pid);
+
+struct SpawnOptions {
+  std::string workingDirectory;  // empty: inherit ours
+  bool newSession = false;       // detach from our session (the "new console" of a spawn)
+};
+
+// Starts `program` with `args` (not including the program itself), never through a shell.
+// On success fills `pid`.
+std::error_code SpawnProcess(const std::string& program, const std::vector<std::string>& args,
+                             const SpawnOptions& options, uint32_t& pid);
+
+// Waits for a child started by SpawnProcess to end, at most `timeoutMs` milliseconds
+// (0xFFFFFFFF waits for ever). Returns its exit code, or nullopt on time-out or error.
+std::optional<int> WaitProcess(uint32_t pid, uint32_t timeoutMs);
+
+}  // namespace zent::platform

@@ -1,0 +1,15 @@
+// POSIX: CLOCK_MONOTONIC is one clock for every process of the machine.
+#include "platform/Clock.h"
+
+#include <time.h>
+
+namespace zent::platform {
+
+uint32_t TickCount() noexcept {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+}  // namespace zent::platform

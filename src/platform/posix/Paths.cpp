@@ -1,0 +1,32 @@
+// POSIX: the executable is /proc/self/exe; the roaming data folder is the XDG
+// configuration folder.
+#include "platform/Paths.h"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace zent::platform {
+
+std::string ExecutablePath() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof buf) return {};
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::optional<std::string> RoamingAppDataFolder() {
+  std::string folder;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    folder = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    folder = std::string(home) + "/.config";
+  } else {
+    return std::nullopt;
+  }
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace zent::platform
