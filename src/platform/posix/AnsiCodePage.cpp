@@ -1,0 +1,152 @@
+// POSIX: GBK <-> UTF-8 through glibc iconv. A conversion descriptor carries shift state
+// and may not be shared between threads, so each thread keeps its own pair.
+// iconv stops at the first byte it cannot handle; we write the replacement, step over
+// the offending sequence ourselves and go on, so every call ends after one pass.
+#include "platform/AnsiCodePage.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zent::platform {
+namespace {
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) ::iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts as much of [in, in+len) as iconv accepts, appending to out.
+  // Returns the number of input bytes consumed and leaves errno from the stop.
+  size_t Run(const char* in, size_t len, std::string& out, int& err) {
+    ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // fresh shift state
+    char buf[1024];
+    char* src = const_cast<char*>(in);
+    size_t left = len;
+    err = 0;
+    while (left > 0) {
+      char* dst = buf;
+      size_t room = sizeof buf;
+      const size_t r = ::iconv(cd_, &src, &left, &dst, &room);
+      out.append(buf, static_cast<size_t>(dst - buf));
+      if (r == static_cast<size_t>(-1)) {
+        if (errno == E2BIG) continue;  // output chunk full: flush and go on
+        err = errno;
+        break;
+      }
+    }
+    return len - left;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToGbk() {
+  thread_local Converter c("GBK", "UTF-8");
+  return c;
+}
+
+Converter& FromGbk() {
+  thread_local Converter c("UTF-8", "GBK");
+  return c;
+}
+
+// Length of the well-formed UTF-8 sequence at s, or 0 when it is not well formed.
+// `maximal` receives the length of the maximal ill-formed subpart (at least 1), so a
+// broken sequence becomes one replacement, as Unicode recommends.
+size_t Utf8SequenceLength(const unsigned char* s, size_t n, size_t& maximal) {
+  maximal = 1;
+  const unsigned char b0 = s[0];
+  size_t need;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b0 < 0x80) return 1;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    need = 1;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    need = 2;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    need = 3;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  for (size_t i = 1; i <= need; ++i) {
+    if (i >= n) return 0;
+    const unsigned char b = s[i];
+    const unsigned char l = (i == 1) ? lo : 0x80;
+    const unsigned char h = (i == 1) ? hi : 0xBF;
+    if (b < l || b > h) return 0;
+    maximal = i + 1;
+  }
+  return need + 1;
+}
+
+bool IsGbkLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsGbkTrail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+}  // namespace
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  Converter& c = ToGbk();
+  if (!c.ok()) {
+    // No GBK converter installed: only ASCII survives, as with an unmappable text.
+    for (unsigned char ch : utf8) out += ch < 0x80 ? static_cast<char>(ch) : '?';
+    return out;
+  }
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    int err = 0;
+    pos += c.Run(utf8.data() + pos, utf8.size() - pos, out, err);
+    if (pos >= utf8.size()) break;
+    // EILSEQ: invalid UTF-8 or a character GBK lacks; EINVAL: truncated at the end.
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data() + pos);
+    size_t maximal = 1;
+    const size_t len = Utf8SequenceLength(s, utf8.size() - pos, maximal);
+    out += '?';
+    pos += len ? len : maximal;
+  }
+  return out;
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(ansi.size() * 3 / 2);
+  Converter& c = FromGbk();
+  if (!c.ok()) {
+    for (unsigned char ch : ansi) {
+      if (ch < 0x80) out += static_cast<char>(ch);
+      else out += kReplacement;
+    }
+    return out;
+  }
+  size_t pos = 0;
+  while (pos < ansi.size()) {
+    int err = 0;
+    pos += c.Run(ansi.data() + pos, ansi.size() - pos, out, err);
+    if (pos >= ansi.size()) break;
+    const auto* s = reinterpret_cast<const unsigned char*>(ansi.data() + pos);
+    const size_t left = ansi.size() - pos;
+    out += kReplacement;
+    // A well-formed but unmapped pair is one character; a lead byte followed by a byte
+    // that cannot trail is dropped alone, so the next byte (often ASCII) survives.
+    pos += (IsGbkLead(s[0]) && left >= 2 && IsGbkTrail(s[1])) ? 2 : 1;
+  }
+  return out;
+}
+
+}  // namespace zent::platform
