@@ -7,6 +7,8 @@
 //  - existence: a role "runs" while some process holds the name (Hold). Exists() tells
 //    whether any process, this one through another NamedLock included, holds it.
 //  - mutual exclusion: Lock/Unlock with a time-out.
+// One object serves one of the two uses. Locks are not recursive: two NamedLock objects
+// with the same name exclude each other even in one thread.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +27,12 @@ class NamedLock {
   NamedLock& operator=(const NamedLock&) = delete;
 
   // Holds the name (shared) for the life of this object; many holders may coexist.
+  // Waits while another object holds the name exclusively (Lock).
+  // invalid_argument when this object has it locked.
   std::error_code Hold();
   // Takes the name exclusively, waiting at most timeoutMs (kInfinite: no limit).
-  // Returns std::errc::timed_out when the time ran out.
+  // Returns std::errc::timed_out when the time ran out, invalid_argument when this
+  // object holds the name shared.
   std::error_code Lock(uint32_t timeoutMs);
   void Unlock();
 
@@ -37,13 +42,17 @@ class NamedLock {
 
   // True while any process holds the name (shared or exclusive).
   static bool Exists(const std::string& name);
-  // The lock file path for a name.
+  // The lock file path for a name ("Local\" names are session names, like bare ones).
   static std::string PathFor(const std::string& name);
 
  private:
+  std::error_code Open();
+
   std::string name_;
   std::string path_;
   int fd_ = -1;
+  bool held_ = false;
+  bool locked_ = false;
 };
 
 }  // namespace zent::platform

@@ -35,12 +35,15 @@ struct SpawnOptions {
 };
 
 // Starts `program` with `args` (not including the program itself), never through a shell.
-// On success fills `pid`.
+// A program name without "/" is looked up in PATH. The child gets our environment and
+// standard streams, and no other descriptor of ours. On success fills `pid`.
 std::error_code SpawnProcess(const std::string& program, const std::vector<std::string>& args,
                              const SpawnOptions& options, uint32_t& pid);
 
 // Waits for a child started by SpawnProcess to end, at most `timeoutMs` milliseconds
-// (0xFFFFFFFF waits for ever). Returns its exit code, or nullopt on time-out or error.
+// (0xFFFFFFFF waits for ever). Returns its exit code (128 + signal number when a signal
+// ended it), or nullopt on time-out or error. A child that timed out is not reaped and
+// may be waited for again.
 std::optional<int> WaitProcess(uint32_t pid, uint32_t timeoutMs);
 
 }  // namespace zent::platform
