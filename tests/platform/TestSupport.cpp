@@ -16,6 +16,7 @@
 
 #include "platform/NamedLock.h"
 #include "platform/Paths.h"
+#include "platform/Registry.h"
 
 namespace zent::platform::testing {
 namespace {
@@ -49,6 +50,23 @@ void SignalReady(const std::string& fifo) {
   for (;;) ::pause();
 }
 
+}  // namespace
+
+int CheckWriteDenied() {
+  const auto denied = std::make_error_code(std::errc::permission_denied);
+  RegistryKey key;
+  if (RegistryKey::Create(RegRoot::LocalMachine, "SOFTWARE\\ZENT", key) != denied) return 51;
+  if (RegistryKey::Create(RegRoot::LocalMachine, "SOFTWARE\\New", key) != denied) return 52;
+  if (RegistryKey::Open(RegRoot::LocalMachine, "SOFTWARE\\ZENT", true, key) != denied) return 53;
+  if (RegistryKey::Open(RegRoot::LocalMachine, "SOFTWARE\\ZENT", false, key)) return 54;
+  std::string value;
+  if (key.ReadString("A", value) || value != "1") return 55;
+  if (key.WriteString("A", "2") != denied) return 56;
+  return 0;
+}
+
+namespace {
+
 // Child actions. Each ends the process with an exit code the tests check.
 [[noreturn]] void RunChild(const std::string& action, const std::vector<std::string>& a) {
   auto arg = [&](size_t i) -> const std::string& {
@@ -75,6 +93,22 @@ void SignalReady(const std::string& fifo) {
     if (ec) ::_exit(2);
     SignalReady(arg(1));
     ParkUntilKilled();
+  }
+  if (action == "regwrite") {
+    // prefix count: writes prefix<i> = i into HKCU SOFTWARE\ZENT\Concurrent
+    const std::string& prefix = arg(0);
+    const int count = std::atoi(arg(1).c_str());
+    for (int i = 0; i < count; ++i) {
+      RegistryKey key;
+      if (RegistryKey::Create(RegRoot::CurrentUser, "SOFTWARE\\ZENT\\Concurrent", key)) ::_exit(3);
+      if (key.WriteDword(prefix + std::to_string(i), static_cast<uint32_t>(i))) ::_exit(4);
+    }
+    ::_exit(0);
+  }
+  if (action == "regdenied") {
+    // Run as an unprivileged user against a machine hive in a folder owned by root.
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(50);
+    ::_exit(CheckWriteDenied());
   }
   ::_exit(98);
 }

@@ -77,4 +77,9 @@ class Child {
   uint32_t pid_ = 0;
 };
 
+// With HKEY_LOCAL_MACHINE in a folder we may not write, but whose hive holds
+// SOFTWARE\ZENT "A"="1": 0 when every write is refused and reading works, else the
+// number of the check that failed.
+int CheckWriteDenied();
+
 }  // namespace zent::platform::testing
