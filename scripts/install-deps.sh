@@ -11,8 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the private network namespace the tests run in
   iproute2 util-linux
-  # stand-in server and test tools
-  python3
+  # stand-in server and test tools; end-to-end tests, demo and start-up benchmark
+  python3 xvfb openbox x11-utils xdotool imagemagick fonts-wqy-zenhei
 )
 
 missing=()

@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Start-up benchmark: our program against a bare Qt WebEngine window.
+
+Inside the private network namespace, with Xvfb + openbox and the stand-in server, it starts
+both programs alternately (a fresh home, configuration and program folder each run) on the
+same stand-in page and measures:
+  - the time from process start to the first page loaded: the moment the stand-in receives the
+    page's own report from its load event (the same page and the same measure for both);
+  - the total PSS of the process tree (the program and its engine helpers) with the page loaded.
+Prints a table with the medians and the ratios (target: time ratio <= 1.15).
+
+Usage: bench/startup_bench.py [--build DIR] [--runs N]      (re-runs itself in scripts/netns.sh)
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+PAGE = "title?t=Bench"
+SETTLE_S = 2.0  # let the loaded page settle before its memory is read
+
+
+def tree_pss_kib(harness, prog):
+    return sum(harness.pss_kib(p) for p in prog.tree())
+
+
+def one_run(harness, which, bare_exe):
+    env = harness.Environment()
+    try:
+        since = env.server.last_seq()
+        if which == "ours":
+            prog = env.start("-url", harness.APP_URL + PAGE)
+        else:
+            prog = env.start(harness.APP_URL + PAGE, "--stay", exe=bare_exe,
+                             extra_env={"ZENT_BENCH_T0_NS": str(time.time_ns())})
+        rec = env.server.call(f"/wait?kind=http&path=/lumo7/report&count=1&since={since}"
+                              f"&timeout=120", timeout=130)["records"]
+        loads = [r for r in env.server.records(since)
+                 if r.get("path") == "/lumo7/report" and "what=load" in r.get("query", "")]
+        if not rec or not loads:
+            raise harness.HarnessError(f"{which}: the page never reported its load; "
+                                       f"output: {prog.output()[-1500:]}")
+        load_ms = (loads[0]["time"] - prog.started) * 1000.0
+        time.sleep(SETTLE_S)
+        pss = tree_pss_kib(harness, prog)
+        return load_ms, pss, len(prog.tree())
+    finally:
+        env.close()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"))
+    ap.add_argument("--runs", type=int, default=7)
+    args = ap.parse_args()
+
+    if os.environ.get("ZENT_NETNS") != "1":
+        os.execvp(os.path.join(ROOT, "scripts", "netns.sh"),
+                  [os.path.join(ROOT, "scripts", "netns.sh"), "run", sys.executable,
+                   os.path.abspath(__file__), *sys.argv[1:]])
+
+    ours = os.path.join(args.build, "bin", "Lumo7Browser")
+    bare = os.path.join(args.build, "bench", "bare_webengine")
+    for exe in (ours, bare):
+        if not os.access(exe, os.X_OK):
+            sys.exit(f"missing {exe}: build with the GUI on first")
+    os.environ["ZENT_BROWSER_BIN"] = ours
+    os.environ["ZENT_SOURCE_DIR"] = ROOT
+    import harness
+
+    results = {"ours": [], "bare": []}
+    for i in range(max(1, args.runs)):
+        order = ("ours", "bare") if i % 2 == 0 else ("bare", "ours")
+        for which in order:
+            load_ms, pss, procs = one_run(harness, which, bare)
+            results[which].append((load_ms, pss))
+            print(f"run {i + 1} {which:4}: {load_ms:8.1f} ms  {pss / 1024:7.1f} MiB PSS  "
+                  f"({procs} processes)", flush=True)
+
+    med = {k: (statistics.median(t for t, _ in v), statistics.median(p for _, p in v))
+           for k, v in results.items()}
+    print()
+    print(f"{'':22}{'ours':>12}{'bare':>12}{'ratio':>9}")
+    print(f"{'start -> loaded (ms)':22}{med['ours'][0]:12.1f}{med['bare'][0]:12.1f}"
+          f"{med['ours'][0] / med['bare'][0]:9.3f}   (target <= 1.15)")
+    print(f"{'PSS of tree (MiB)':22}{med['ours'][1] / 1024:12.1f}{med['bare'][1] / 1024:12.1f}"
+          f"{med['ours'][1] / med['bare'][1]:9.3f}")
+    print(f"medians of {len(results['ours'])} runs each")
+
+
+if __name__ == "__main__":
+    main()
