@@ -23,6 +23,9 @@ std::string ClearToFileName(std::string_view name, const std::function<std::stri
 
 // Full path of the running executable, trimmed of surrounding blanks.
 std::string GetAppFileName();
+// Reads the running executable's version information; process initialisation calls it once.
+// A GetAppFileInfo before it reads the information at that first use.
+void InitAppFileInfo();
 // The running executable's version information, read once at start-up.
 TFileInfo GetAppFileInfo();
 std::string GetAppVersion();
