@@ -123,23 +123,25 @@ std::string CleanValue(std::string_view v) {
   return Utf16ToUtf8(Utf8ToUtf16(v));
 }
 
-bool HasBreakOrNul(std::string_view s) {
-  return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+// Line breaks and NUL end a line or a value; damaged UTF-8 would read back as U+FFFD.
+bool Unstorable(std::string_view s) {
+  return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos ||
+         Utf16ToUtf8(Utf8ToUtf16(s)) != s;
 }
 
 void CheckNames(std::string_view section, std::string_view key, std::string_view value) {
-  if (section.empty() || Trim(section) != section || HasBreakOrNul(section) ||
+  if (section.empty() || Trim(section) != section || Unstorable(section) ||
       section.find(']') != std::string_view::npos)
     throw EProfileError(Format("无效的配置节名[%.*s]。", static_cast<int>(section.size()),
                                section.data()));
-  if (key.empty() || Trim(key) != key || HasBreakOrNul(key) ||
+  if (key.empty() || Trim(key) != key || Unstorable(key) ||
       key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
     throw EProfileError(
         Format("无效的配置项名[%.*s]。", static_cast<int>(key.size()), key.data()));
   // A line break in a value would start a new line, that is a new key or section of the
   // writer's choosing.
-  if (HasBreakOrNul(value))
-    throw EProfileError(Format("配置值不能包含换行符[%.*s]。", static_cast<int>(key.size()),
+  if (Unstorable(value))
+    throw EProfileError(Format("无效的配置值[%.*s]。", static_cast<int>(key.size()),
                                key.data()));
 }
 

@@ -138,7 +138,8 @@ TEST(ProfileTextSet, RefusesWhatCouldNotBeReadBack) {
     std::string value;
   } bad[] = {{"A", "K", "1\r\n[Other]\r\nSingleInst=0"}, {"A", "K", "a\nb"}, {"A", "K", "a\0b"s},
              {"A]", "K", "v"}, {"", "K", "v"}, {" A", "K", "v"}, {"A", "", "v"}, {"A", "K=", "v"},
-             {"A", ";K", "v"}, {"A", "[K", "v"}, {"A", "K\n", "v"}};
+             {"A", ";K", "v"}, {"A", "[K", "v"}, {"A", "K\n", "v"}, {"A", "K", "a\xFF"},
+             {"\xFF\xFF", "K", "v"}, {"A", "K\xC3", "v"}};
   for (const auto& b : bad) {
     ProfileText text("[A]\nK=old\n");
     EXPECT_THROW(text.Set(b.section, b.key, b.value), EProfileError) << b.section << "/" << b.key;
