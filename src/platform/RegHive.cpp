@@ -272,6 +272,43 @@ bool IsSectionLine(std::string_view line, std::string& name) {
 
 }  // namespace
 
+RegHive::Entry RegHive::ParseEntry(const std::vector<std::string>& lines, size_t& i) {
+  Entry entry;
+  entry.lines.push_back(lines[i]);
+  std::string_view data;
+  if (!SplitValueLine(lines[i], entry.value.name, data)) return entry;
+  if (!data.empty() && data.front() == '"') {
+    std::string str;
+    const size_t used = ParseQuoted(data, str);
+    if (used == 0 || used != data.size()) return Entry{{lines[i]}, false, false, {}};  // unterminated or trailing text
+    entry.isValue = true;
+    entry.value.type = RegValueType::String;
+    entry.value.text = std::move(str);
+    return entry;
+  }
+  entry.isValue = true;
+  // Values of binary types continue on the next line after a trailing backslash.
+  std::string joined(data);
+  while (EndsWithBackslash(joined) && i + 1 < lines.size()) {
+    joined = std::string(TrimRight(joined));
+    joined.pop_back();
+    entry.lines.push_back(lines[++i]);
+    joined += Trim(lines[i]);
+  }
+  entry.open = EndsWithBackslash(joined);
+  ClassifyData(joined, entry.value);
+  return entry;
+}
+
+void RegHive::CloseEntry(Entry& entry) {
+  if (!entry.open) return;
+  // A blank line ends the continuation, so a line added after it stays a line of its own.
+  std::vector<std::string> lines = entry.lines;
+  lines.push_back("");
+  size_t i = 0;
+  entry = ParseEntry(lines, i);
+}
+
 RegHive RegHive::Parse(std::string_view bytes) {
   std::string decoded;
   std::string_view text = bytes;
@@ -310,34 +347,7 @@ RegHive RegHive::Parse(std::string_view bytes) {
       hive.preamble_.push_back(std::move(lines[i]));
       continue;
     }
-    Entry entry;
-    std::string_view data;
-    if (SplitValueLine(lines[i], entry.value.name, data)) {
-      entry.isValue = true;
-      entry.lines.push_back(lines[i]);
-      if (!data.empty() && data.front() == '"') {
-        std::string str;
-        const size_t used = ParseQuoted(data, str);
-        if (used == 0 || used != data.size()) {
-          entry = Entry{{lines[i]}, false, {}};  // unterminated or trailing text: kept opaque
-        } else {
-          entry.value.type = RegValueType::String;
-          entry.value.text = std::move(str);
-        }
-      } else {
-        // Values of binary types continue on the next line after a trailing backslash.
-        std::string joined(data);
-        while (EndsWithBackslash(joined) && i + 1 < lines.size()) {
-          joined = std::string(TrimRight(joined));
-          joined.pop_back();
-          entry.lines.push_back(lines[++i]);
-          joined += Trim(lines[i]);
-        }
-        ClassifyData(joined, entry.value);
-      }
-    } else {
-      entry.lines.push_back(lines[i]);
-    }
+    Entry entry = ParseEntry(lines, i);
     current->entries.push_back(std::move(entry));
   }
   return hive;
@@ -404,23 +414,27 @@ RegHive::Section& RegHive::SectionFor(std::string_view key) {
   // A blank line before a new section, as an export has.
   const std::string* lastLine = nullptr;
   if (!sections_.empty()) {
-    const Section& s = sections_.back();
+    Section& s = sections_.back();
+    if (!s.entries.empty()) CloseEntry(s.entries.back());
     lastLine = s.entries.empty() ? &s.header : &s.entries.back().lines.back();
-    if (!Trim(*lastLine).empty()) sections_.back().entries.push_back({{""}, false, {}});
+    if (!Trim(*lastLine).empty()) sections_.back().entries.push_back({{""}, false, false, {}});
   } else if (!preamble_.empty() && !Trim(preamble_.back()).empty()) {
     preamble_.push_back("");
   }
   const std::string name(key);
-  sections_.push_back({"[" + name + "]", name, {{{""}, false, {}}}});
+  sections_.push_back({"[" + name + "]", name, {{{""}, false, false, {}}}});
   return sections_.back();
 }
 
 void RegHive::Set(std::string_view key, RegValue value) {
-  Entry fresh{{FormatValueLine(value)}, true, value};
-  if (Entry* e = FindEntry(key, value.name)) {
-    fresh.value.name = e->value.name;  // keep the name's spelling as the file has it
-    fresh.lines = {FormatValueLine(fresh.value)};
-    *e = std::move(fresh);
+  Entry* existing = FindEntry(key, value.name);
+  if (existing) value.name = existing->value.name;  // keep the name's spelling as the file has it
+  // The entry is what its line reads back as (a string in binary form holds only
+  // well-formed UTF-8), so the hive in memory never differs from the file.
+  size_t first = 0;
+  Entry fresh = ParseEntry({FormatValueLine(value)}, first);
+  if (existing) {
+    *existing = std::move(fresh);
     return;
   }
   Section& s = SectionFor(key);
@@ -431,6 +445,7 @@ void RegHive::Set(std::string_view key, RegValue value) {
     if (prev.isValue || prev.lines.size() != 1 || !Trim(prev.lines[0]).empty()) break;
     --pos;
   }
+  if (pos != s.entries.begin()) CloseEntry(*(pos - 1));
   s.entries.insert(pos, std::move(fresh));
 }
 

@@ -69,6 +69,7 @@ class RegHive {
   struct Entry {
     std::vector<std::string> lines;  // raw text, continuation lines included
     bool isValue = false;
+    bool open = false;  // the last line asks for a continuation the file does not have
     RegValue value;
   };
   struct Section {
@@ -77,6 +78,8 @@ class RegHive {
     std::vector<Entry> entries;
   };
 
+  static Entry ParseEntry(const std::vector<std::string>& lines, size_t& i);
+  static void CloseEntry(Entry& entry);
   Entry* FindEntry(std::string_view key, std::string_view name);
   Section& SectionFor(std::string_view key);
   void Set(std::string_view key, RegValue value);

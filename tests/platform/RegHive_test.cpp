@@ -208,6 +208,31 @@ TEST(RegHive, HostileBytesParseAndRoundTrip) {
   EXPECT_EQ(cut.Keys().size(), 1u);
 }
 
+// The hive in memory after an edit must be what its text reads back as.
+TEST(RegHive, EditsMatchWhatTheFileReadsBack) {
+  struct Case {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"empty", ""},
+      {"continuation cut off by the end of the file", "[K]\n\"I\"=hex:01,\\"},
+      {"continuation cut off, no section", "\"I\"=hex:01,\\"},
+      {"line break in a value that is not UTF-8", "[K]\n"},
+  };
+  for (const auto& c : cases) {
+    RegHive hive = RegHive::Parse(c.text);
+    hive.SetString("K", "A", "\xFF\r\n\xC3");
+    hive.SetDword("K", "B", 1);
+    hive.SetString("HKEY_CURRENT_USER\\New", "C", "x");
+    const RegHive back = RegHive::Parse(hive.Serialise());
+    EXPECT_EQ(back.Keys(), hive.Keys()) << c.what;
+    ASSERT_NE(back.FindValue("K", "A"), nullptr) << c.what;
+    EXPECT_EQ(back.FindValue("K", "A")->text, "\xEF\xBF\xBD\r\n\xEF\xBF\xBD") << c.what;
+    ASSERT_NE(back.FindValue("K", "B"), nullptr) << c.what;
+    ASSERT_NE(back.FindValue("HKEY_CURRENT_USER\\New", "C"), nullptr) << c.what;
+  }
+}
+
 TEST(RegHive, LineBreaksInKeyOrValueNamesAreRefused) {
   EXPECT_TRUE(RegHive::IsValidKeyPath(kUser));
   EXPECT_FALSE(RegHive::IsValidKeyPath(""));
