@@ -8,7 +8,7 @@
 // Contract: nothing throws; failures are error codes with the system's meaning
 // (no_such_file_or_directory for a missing key or value, permission_denied for
 // "access denied" and for writing through a key opened read-only, invalid_argument for
-// a value of another type or a name no hive line can hold, bad_file_descriptor for a
+// a value of another type, a name no hive line can hold or a hive that is not a file, bad_file_descriptor for a
 // key that is not open).
 #pragma once
 

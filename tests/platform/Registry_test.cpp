@@ -187,6 +187,14 @@ TEST_F(RegistryTest, DamagedHivesReadAsFarAsTheyParse) {
   EXPECT_EQ(s, "2");
 }
 
+TEST_F(RegistryTest, SomethingOtherThanAFileInTheHivesPlaceIsAnError) {
+  std::filesystem::create_directories(std::filesystem::path(UserHive()).parent_path());
+  ASSERT_EQ(::mkfifo(UserHive().c_str(), 0600), 0);  // would block a plain open for ever
+  RegistryKey key;
+  EXPECT_EQ(RegistryKey::Open(RegRoot::CurrentUser, "SOFTWARE\\ZENT", false, key), kWrongType);
+  EXPECT_EQ(RegistryKey::Create(RegRoot::CurrentUser, "SOFTWARE\\ZENT", key), kWrongType);
+}
+
 TEST_F(RegistryTest, ConcurrentWritersKeepEveryValue) {
   constexpr int kEach = 40;
   Child a("regwrite", {"procA", std::to_string(kEach)});

@@ -68,11 +68,15 @@ class Fd {
 std::error_code ReadHive(const std::string& path, RegHive& hive, bool& complete) {
   complete = true;
   hive = RegHive{};
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so a FIFO planted in the hive's place cannot hang the reader.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     if (errno == ENOENT) return {};
     return FromErrno(errno);
   }
+  struct stat st{};
+  if (::fstat(fd.get(), &st) != 0) return FromErrno(errno);
+  if (!S_ISREG(st.st_mode)) return std::make_error_code(std::errc::invalid_argument);
   std::string bytes;
   char buf[65536];
   for (;;) {
@@ -141,7 +145,8 @@ std::error_code UpdateHive(RegRoot root, const std::function<bool(RegHive&)>& ch
   const std::string folder = Folder(path);
   if (auto ec = MakeFolders(folder, user ? 0700 : 0755)) return ec;
 
-  Fd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, user ? 0600 : 0644));
+  // flock needs no write access, so a lock file created by another user still serves.
+  Fd lock(::open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, user ? 0600 : 0644));
   if (lock.get() < 0) return FromErrno(errno);
   while (::flock(lock.get(), LOCK_EX) != 0) {
     if (errno != EINTR) return FromErrno(errno);
