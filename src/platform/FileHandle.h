@@ -1,0 +1,43 @@
+// An open file written in whole records, for logs: every Write is one write call at the
+// end of the file, nothing is buffered in the process, so each record reaches the
+// operating system at once and records of several processes never overlap.
+// Contract: nothing throws; failures come back as std::error_code with the system's error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace zent::platform {
+
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle();
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // Opens (creating when missing, mode 0644 before the umask) for writing; every write goes
+  // to the end, even when another process appends too. Only regular files are accepted.
+  // Linux has no share modes: others may still write to the file.
+  std::error_code Open(const std::string& path);
+  void Close() noexcept;
+  bool IsOpen() const noexcept { return fd_ >= 0; }
+  const std::string& Path() const noexcept { return path_; }
+
+  // The file's current length.
+  std::error_code Size(uint64_t& size) const;
+  // Writes all of `data` with one write call (repeated only for what a short write left).
+  std::error_code Write(std::string_view data);
+  // Asks the system to put the file's data on disk.
+  std::error_code Flush();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+}  // namespace zent::platform
