@@ -303,10 +303,13 @@ RegHive::Entry RegHive::ParseEntry(const std::vector<std::string>& lines, size_t
 void RegHive::CloseEntry(Entry& entry) {
   if (!entry.open) return;
   // A blank line ends the continuation, so a line added after it stays a line of its own.
+  // Each blank line takes one backslash; data may end in several ("\\\r\\").
   std::vector<std::string> lines = entry.lines;
-  lines.push_back("");
-  size_t i = 0;
-  entry = ParseEntry(lines, i);
+  while (entry.open) {
+    lines.push_back("");
+    size_t i = 0;
+    entry = ParseEntry(lines, i);
+  }
 }
 
 RegHive RegHive::Parse(std::string_view bytes) {

@@ -217,6 +217,7 @@ TEST(RegHive, EditsMatchWhatTheFileReadsBack) {
       {"empty", ""},
       {"continuation cut off by the end of the file", "[K]\n\"I\"=hex:01,\\"},
       {"continuation cut off, no section", "\"I\"=hex:01,\\"},
+      {"two backslashes cut off", "[K]\n\"I\"=hex:01,\\\r\\"},
       {"line break in a value that is not UTF-8", "[K]\n"},
   };
   for (const auto& c : cases) {
