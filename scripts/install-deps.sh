@@ -7,6 +7,8 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   libpcre2-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
+  # the browser window: Qt 6 Widgets and WebEngine
+  qt6-base-dev qt6-webengine-dev
   # tests, sanitizers, fuzzing, benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the private network namespace the tests run in

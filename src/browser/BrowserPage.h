@@ -1,0 +1,39 @@
+// The window's page: the engine policy of the kiosk. Certificate errors are accepted,
+// console messages go to a hook (the page command channel), new windows load in this page,
+// and a file dialog first stops a running load.
+#pragma once
+
+#include <QPointer>
+#include <QWebEnginePage>
+#include <functional>
+#include <string>
+
+namespace zent {
+
+class PopupPage;
+
+class BrowserPage : public QWebEnginePage {
+  Q_OBJECT
+ public:
+  // Gets every console message of every frame and level. Pages may write thousands a
+  // second: the hook must be cheap and must not log each one.
+  using ConsoleHook = std::function<void(const std::string& message)>;
+
+  BrowserPage(QWebEngineProfile* profile, QObject* parent);
+  void SetConsoleHook(ConsoleHook hook) { consoleHook_ = std::move(hook); }
+  bool IsLoading() const { return loading_; }
+
+ protected:
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                int lineNumber, const QString& sourceID) override;
+  QWebEnginePage* createWindow(WebWindowType type) override;
+  QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                          const QStringList& acceptedMimeTypes) override;
+
+ private:
+  ConsoleHook consoleHook_;
+  QPointer<PopupPage> pendingPopup_;
+  bool loading_ = false;
+};
+
+}  // namespace zent

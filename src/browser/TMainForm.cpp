@@ -1,0 +1,567 @@
+#include "browser/TMainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPixmap>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include "app/core/Config.h"
+#include "browser/BrowserPage.h"
+#include "browser/EngineSetup.h"
+#include "browser/RequestInterceptor.h"
+#include "browser/TextFill.h"
+#include "common/Errors.h"
+#include "common/FileLog.h"
+#include "common/Format.h"
+#include "common/Utils.h"
+#include "lang/Translate.h"
+#include "platform/Shell.h"
+
+// The pictures live in this static library; its resources must be registered by hand.
+static void InitBrowserResources() { Q_INIT_RESOURCE(resources); }
+
+namespace zent {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString QT(const char* text) { return Q(Translate(text)); }
+
+// Redrawing held for the duration of a window change, released whatever happens.
+class UpdatesHold {
+ public:
+  explicit UpdatesHold(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
+  ~UpdatesHold() { widget_->setUpdatesEnabled(true); }
+  UpdatesHold(const UpdatesHold&) = delete;
+  UpdatesHold& operator=(const UpdatesHold&) = delete;
+
+ private:
+  QWidget* widget_;
+};
+
+constexpr int kStatusBarHeight = 18;
+constexpr int kSubLoadingWidth = 129;
+constexpr int kSubLoadingHeight = 97;
+
+}  // namespace
+
+TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompts> prompts, QWidget* parent)
+    : QMainWindow(parent),
+      commandLine_(commandLine),
+      prompts_(std::move(prompts)),
+      requestRules_(std::make_shared<TRequestRules>()) {
+  InitBrowserResources();
+  Loaded(commandLine);
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  // The page must go before the profile it was made with; the view then shows nothing.
+  if (FCEFPW) FCEFPW->setPage(nullptr);
+  FCEF = nullptr;
+  page_.reset();
+  profile_.reset();
+}
+
+void TMainForm::Loaded(const CommandLine& commandLine) {
+  if (auto sub = commandLine.SubUrl()) {
+    FIsSubMonitor = true;
+    FSubURL = *sub;
+  }
+  if (FIsSubMonitor) {
+    setWindowTitle(QString::fromUtf8(kSubScreenCaption));
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    FIsFullScreen = TFullScreenState(true, true);
+  } else {
+    // The debug hot key (Alt+F12) is registered with the debug window's module.
+    FIsFullScreen = TFullScreenState(false, false);
+  }
+}
+
+void TMainForm::FormCreate() {
+  FOSID = ObtainDeviceId();
+  FURI.Reset();
+  requestRules_->Update(std::string(), FOSID);
+
+  if (!FIsSubMonitor) setWindowTitle(QString::fromUtf8(kMainFormCaption));
+  QFont font(QStringLiteral("新宋体"));
+  font.setPixelSize(12);
+  setFont(font);
+  setMinimumSize(640, 480);
+
+  auto* central = new QWidget(this);  // owned by the window (Qt parent)
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  browserArea_ = new QWidget(central);
+  auto* browserLayout = new QVBoxLayout(browserArea_);
+  browserLayout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(browserArea_, 1);
+  setCentralWidget(central);
+
+  // The browser: one profile wired here, the page with the kiosk policy, the view.
+  interceptor_ = std::make_unique<RequestInterceptor>(requestRules_);
+  profile_ = std::make_unique<QWebEngineProfile>();
+  ConfigureProfile(*profile_);
+  profile_->setUrlRequestInterceptor(interceptor_.get());
+  connect(profile_.get(), &QWebEngineProfile::downloadRequested, this, &TMainForm::OnDownloadRequested);
+  page_ = std::make_unique<BrowserPage>(profile_.get(), nullptr);
+  FCEF = page_.get();
+  FCEF->SetConsoleHook([this](const std::string& message) { ConsoleMessageProcess(message); });
+  connect(FCEF, &QWebEnginePage::loadingChanged, this, &TMainForm::OnLoadingChanged);
+  connect(FCEF, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
+    if (!FIsSubMonitor) setWindowTitle(title);
+  });
+  connect(FCEF, &QWebEnginePage::fullScreenRequested, this, &TMainForm::OnFullScreenRequested);
+  connect(FCEF, &QWebEnginePage::windowCloseRequested, this,
+          [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+  connect(FCEF, &QWebEnginePage::renderProcessTerminated, this, &TMainForm::OnRenderProcessTerminated);
+  FCEFPW = new QWebEngineView(browserArea_);
+  FCEFPW->setContextMenuPolicy(Qt::NoContextMenu);
+  browserLayout->addWidget(FCEFPW);
+
+  FContinuousFind = true;
+  // The floating restore button of the main instance attaches here when it arrives.
+
+  BuildStatusBar();
+  layout->addWidget(Panel_Bottom);
+  BuildLoadingPanel();
+
+  // Alt+F4 is swallowed whenever the window's own key handling sees it.
+  Action_UnAltF4 = new QAction(this);
+  Action_UnAltF4->setObjectName(QStringLiteral("Action_UnAltF4"));
+  Action_UnAltF4->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+  Action_UnAltF4->setShortcutContext(Qt::WindowShortcut);
+  connect(Action_UnAltF4, &QAction::triggered, this, [this] { Action_UnAltF4Execute(); });
+  addAction(Action_UnAltF4);
+
+  tmrBrowserCreate = new QTimer(this);
+  tmrBrowserCreate->setObjectName(QStringLiteral("tmrBrowserCreate"));
+  tmrBrowserCreate->setInterval(10);
+  connect(tmrBrowserCreate, &QTimer::timeout, this, [this] { tmrBrowserCreateTimer(); });
+  tmrConServer = new QTimer(this);
+  tmrConServer->setObjectName(QStringLiteral("tmrConServer"));
+  tmrConServer->setInterval(1000);
+  connect(tmrConServer, &QTimer::timeout, this, [this] { tmrConServerTimer(); });
+
+  resize(800, 600);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  if (FIsSubMonitor) {
+    Panel_Bottom->hide();
+    // Placing on the last monitor belongs to the secondary-screen mode.
+  } else {
+    setWindowState(Qt::WindowMaximized);
+  }
+
+  FCanCloseBrowser = true;
+  FLumo7LoginParams = "{}";
+  bool debugMode = false;
+  try {
+    debugMode = ReadDebugModel(commandLine_);
+  } catch (const std::exception& e) {
+    AppLog().Log("ReadDebugModel: ", e);
+  }
+  imgShowDbgWnd->setVisible(debugMode);
+  FBottomText.clear();
+  labVerion->setText(Q(FillText(Translate("版本: [%s]"), GetAppVersion())));
+}
+
+void TMainForm::BuildStatusBar() {
+  auto* frame = new QFrame(this);
+  frame->setObjectName(QStringLiteral("Panel_Bottom"));
+  frame->setFrameShape(QFrame::Panel);
+  frame->setFrameShadow(QFrame::Sunken);
+  frame->setFixedHeight(kStatusBarHeight);
+  Panel_Bottom = frame;
+  auto* row = new QHBoxLayout(frame);
+  row->setContentsMargins(0, 0, 8, 0);
+  row->setSpacing(0);
+
+  auto* icons = new QWidget(frame);
+  icons->setFixedWidth(50);
+  auto* iconRow = new QHBoxLayout(icons);
+  iconRow->setContentsMargins(2, 0, 0, 0);
+  iconRow->setSpacing(2);
+  imgConfig = new QLabel(icons);
+  imgConfig->setObjectName(QStringLiteral("imgConfig"));
+  imgConfig->setPixmap(QPixmap(QStringLiteral(":/icons/config.png")));
+  imgConfig->setFixedSize(16, 16);
+  imgConfig->setCursor(Qt::PointingHandCursor);
+  imgConfig->setToolTip(QT("配置"));
+  imgShowDbgWnd = new QLabel(icons);
+  imgShowDbgWnd->setObjectName(QStringLiteral("imgShowDbgWnd"));
+  imgShowDbgWnd->setPixmap(QPixmap(QStringLiteral(":/icons/debug.png")));
+  imgShowDbgWnd->setFixedSize(16, 16);
+  iconRow->addWidget(imgConfig);
+  iconRow->addWidget(imgShowDbgWnd);
+  iconRow->addStretch(1);
+  // Clicks open the server address dialog and the debug window once those exist.
+
+  Label_BottomText = new QLabel(frame);
+  Label_BottomText->setObjectName(QStringLiteral("Label_BottomText"));
+  Label_ServerIp = new QLabel(frame);
+  Label_ServerIp->setObjectName(QStringLiteral("Label_ServerIp"));
+  Label_ServerIp->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  labVerion = new QLabel(frame);
+  labVerion->setObjectName(QStringLiteral("labVerion"));
+  labVerion->setContentsMargins(8, 0, 0, 0);
+  row->addWidget(icons);
+  row->addWidget(Label_BottomText, 1);
+  row->addWidget(Label_ServerIp);
+  row->addWidget(labVerion);
+}
+
+void TMainForm::BuildLoadingPanel() {
+  pnlLoading = new QWidget(browserArea_);
+  pnlLoading->setObjectName(QStringLiteral("pnlLoading"));
+  pnlLoading->setAutoFillBackground(true);
+  pnlLoading->setGeometry(0, 0, kSubLoadingWidth, kSubLoadingHeight);
+  imgLoading = new QLabel(pnlLoading);
+  imgLoading->setObjectName(QStringLiteral("imgLoading"));
+  imgLoading->setScaledContents(true);
+  imgLoading->setPixmap(QPixmap(QStringLiteral(":/Loading_BG.png")));
+  imgLoadingText = new QLabel(pnlLoading);
+  imgLoadingText->setObjectName(QStringLiteral("imgLoadingText"));
+  const QPixmap text(QStringLiteral(":/Loading_Text.png"));
+  imgLoadingText->setPixmap(text);
+  imgLoadingText->resize(text.size());
+  pnlLoading->installEventFilter(this);
+  browserArea_->installEventFilter(this);
+  pnlLoading->hide();
+  pnlLoadingResize();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == pnlLoading) {
+      pnlLoadingResize();
+    } else if (watched == browserArea_ && !FIsSubMonitor && pnlLoading->isVisible()) {
+      pnlLoading->setGeometry(browserArea_->rect());
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::pnlLoadingResize() {
+  const QRect area = pnlLoading->rect();
+  imgLoading->setGeometry(area);
+  // Centred, each quotient truncated toward zero.
+  const int left = (area.width() - imgLoadingText->width()) / 2;
+  const int top = (area.height() - imgLoadingText->height()) / 2;
+  imgLoadingText->move(left, top);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    FormShow();
+  }
+}
+
+void TMainForm::FormShow() {
+  pnlLoading->show();
+  pnlLoading->raise();
+  QMetaObject::invokeMethod(this, "UMLOADINGLAYOUT", Qt::QueuedConnection);
+  CreateBrowser();
+  // The floating restore button follows the browser area here once it exists.
+  if (ReadRunOptions()) FullScreenOn();
+}
+
+void TMainForm::CreateBrowser() {
+  if (FCEFPW->page() == FCEF) return;
+  FCEFPW->setPage(FCEF);
+  if (FCEFPW->page() != FCEF) {
+    tmrBrowserCreate->start();
+    return;
+  }
+  QMetaObject::invokeMethod(this, "UMBROWSERCREATED", Qt::QueuedConnection);
+}
+
+void TMainForm::tmrBrowserCreateTimer() {
+  tmrBrowserCreate->stop();
+  CreateBrowser();
+}
+
+void TMainForm::UMLOADINGLAYOUT() {
+  if (!FIsSubMonitor) {
+    pnlLoading->setGeometry(browserArea_->rect());
+    pnlLoadingResize();
+  }
+  update();
+}
+
+void TMainForm::UMBROWSERCREATED() {
+  // Until the server connection sequence arrives, the window opens the "-url" address or the
+  // configured server's page and keeps reloading it every second until it loads.
+  if (FIsSubMonitor) AppLog().Log(0, "副屏");
+  FURI.Reset();
+  FFixHost = false;
+  if (auto url = commandLine_.Url(); url && !url->empty()) {
+    FParamURL = *url;
+    FFixHost = true;
+    AppLog().Log(1, "ParamURL: " + FParamURL);
+    const QUrl parsed(Q(FParamURL), QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.scheme().isEmpty() || parsed.host().isEmpty()) {
+      AppLog().Log(2, "无效的地址: " + FParamURL);
+      return;  // the window stays on the loading screen
+    }
+    FURI.scheme = parsed.scheme().toStdString();
+    FURI.host = parsed.host().toStdString();
+  } else {
+    const ServerConfig config = ReadServerConfig();
+    AppLog().LogFmt(1, "Conofig: %s:%d", config.host.c_str(), config.port);
+    FURI.Set(config.host, config.port, config.url);
+  }
+  requestRules_->Update(FURI.host, FOSID);
+  AppLog().Log(0, "URLCon: " + FURI.PageAddress());
+  if (FURI.host.empty()) {
+    AppLog().Log(0, "No server address: neither -url nor a configured host");
+    return;
+  }
+  OpenServerPage();
+  if (!FIsSubMonitor && !FIsFullScreen.IsFullScreen()) setWindowState(Qt::WindowMaximized);
+}
+
+void TMainForm::OpenServerPage() {
+  if (!FCEF) return;
+  if (FIsSubMonitor) {
+    LoadPage(QUrl(Q(FURI.PageAddress() + FSubURL)));
+  } else if (!FParamURL.empty()) {
+    LoadPage(QUrl(Q(FParamURL)));
+  } else {
+    LoadPage(QUrl(Q(FURI.PageAddress())));
+  }
+}
+
+void TMainForm::LoadPage(const QUrl& url) {
+  AppLog().Log(0, "LoadURL: " + url.toString().toStdString());
+  FCEF->load(url);
+}
+
+void TMainForm::tmrConServerTimer() {
+  tmrConServer->stop();
+  if (!FContinuousFind) return;
+  OpenServerPage();
+}
+
+void TMainForm::ConsoleMessageProcess(const std::string&) {
+  // The page command channel parses the console messages here once it arrives.
+}
+
+void TMainForm::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
+  if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+    FLoadRules.OnStarted();
+    return;
+  }
+  LoadEnd end;
+  end.aboutBlank = info.url() == QUrl(QStringLiteral("about:blank"));
+  switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+      end.kind = LoadEndKind::Succeeded;
+      break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+      end.kind = LoadEndKind::Stopped;
+      break;
+    default:
+      // An error status page arrives as a failure in the HTTP status domain; everything
+      // else (connection, name resolution, certificate, internal) is a load error.
+      if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+        end.kind = LoadEndKind::HttpStatus;
+        end.httpStatus = info.errorCode();
+      } else {
+        end.kind = LoadEndKind::Error;
+      }
+      break;
+  }
+  const std::string url = info.url().toString().toStdString();
+  if (end.kind == LoadEndKind::Error) {
+    AppLog().LogFmt(2, "LoadError: %d %s %s", info.errorCode(), info.errorString().toStdString().c_str(),
+                    url.c_str());
+  } else {
+    AppLog().LogFmt(0, "LoadEnd: %d %s", LoadEndStatus(end), url.c_str());
+  }
+  const LoadEndActions actions = FLoadRules.OnEnded(end, FContinuousFind, FIsSubMonitor);
+  if (actions.retryLoad) {
+    const QUrl failed = info.url();
+    QMetaObject::invokeMethod(this, [this, failed] { LoadPage(failed); }, Qt::QueuedConnection);
+  }
+  if (actions.rearmTimer) tmrConServer->start();
+  if (actions.runFlagScript) FCEF->runJavaScript(QStringLiteral("inLumo7Browser=true"));
+  if (actions.connected) OnConnected();
+}
+
+void TMainForm::OnConnected() {
+  FContinuousFind = false;
+  if (!FIsSubMonitor) FCEFPW->setFocus();
+  pnlLoading->hide();
+  // The update check is made sure of here once it exists (it normally starts with the program).
+  const std::string serverText = FillText(Translate("已连接服务器: [%s]"), FURI.host);
+  Label_ServerIp->setText(Q(serverText));
+  AppLog().Log(0, serverText);
+  if (auto it = FBottomText.find(FCEF->url().toString().toStdString()); it != FBottomText.end()) {
+    Label_BottomText->setText(Q(it->second));
+  }
+}
+
+void TMainForm::ShowStatusText(const std::string& text) { Label_BottomText->setText(Q(text)); }
+
+void TMainForm::SetBottomText(const std::string& pageAddress, const std::string& text) {
+  FBottomText[pageAddress] = text;
+}
+
+void TMainForm::OnFullScreenRequested(QWebEngineFullScreenRequest request) {
+  request.accept();
+  // The window follows the page whatever its own state was.
+  FIsFullScreen.Set(!request.toggleOn());
+  SwitchFullScreen();
+}
+
+void TMainForm::FullScreenOn() {
+  if (FIsFullScreen.On() == FullScreenChange::None) return;
+  UpdatesHold hold(this);
+  FIsFullScreen.Set(true);
+  Panel_Bottom->hide();
+  setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | Qt::WindowFullScreen);
+}
+
+void TMainForm::FullScreenOff() {
+  if (FIsFullScreen.Off() == FullScreenChange::None) return;
+  UpdatesHold hold(this);
+  FIsFullScreen.Set(false);
+  if (windowFlags() & Qt::WindowStaysOnTopHint) {
+    // Changing a window flag hides the window; it comes back below.
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    if (visible) show();
+  }
+  setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowFullScreen)) | Qt::WindowMaximized);
+  Panel_Bottom->show();
+}
+
+void TMainForm::SwitchFullScreen() {
+  if (FIsFullScreen.IsFullScreen()) {
+    FullScreenOff();
+  } else {
+    FullScreenOn();
+  }
+}
+
+void TMainForm::BringAppToFront() {
+  AppLog().Log(0, "Activated by a second start");
+  if (!isVisible()) show();
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  raise();
+  activateWindow();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+bool TMainForm::FormCloseQuery() {
+  if (FCanCloseBrowser) return true;
+  prompts_->ShowInfo(Translate("提示"), Translate(kCloseRefusedText));
+  return false;
+}
+
+void TMainForm::FormClose() {
+  FBottomText.clear();
+  // The disconnect notice and closing the secondary-screen window run here once they exist.
+}
+
+void TMainForm::UMCLOSEBROWSER() { close(); }
+
+std::optional<DownloadTarget> TMainForm::AskDownloadTarget(const std::string& suggestedName) {
+  const std::string name = SafeDownloadName(suggestedName);
+  const std::string ext = FileExtension(name);
+  SaveFileRequest request;
+  request.startFolder = ReadLastPath();
+  request.suggestedName = name;
+  request.filter = SaveDialogFilter(ext);
+  const auto chosen = prompts_->AskSavePath(request);
+  if (!chosen) return std::nullopt;
+  return ChosenDownloadTarget(*chosen, ext);
+}
+
+void TMainForm::OnDownloadRequested(QWebEngineDownloadRequest* download) {
+  const auto target = AskDownloadTarget(download->suggestedFileName().toStdString());
+  if (!target) {
+    download->cancel();  // nothing is saved and nothing further is asked
+    return;
+  }
+  download->setDownloadDirectory(Q(target->folder));
+  download->setDownloadFileName(Q(target->fileName));
+  const std::string fullPath = target->FullPath();
+  connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, fullPath] {
+    if (download->state() == QWebEngineDownloadRequest::DownloadCompleted) DownloadCompleted(fullPath);
+  });
+  download->accept();
+}
+
+void TMainForm::DownloadCompleted(const std::string& fullPath) {
+  if (fullPath.empty()) return;
+  SaveLastPath(FolderOf(fullPath));
+  if (!QFileInfo::exists(Q(fullPath))) {
+    AppLog().Log(2, FillText(Translate("%s文件不存在！"), fullPath));
+    return;
+  }
+  QMetaObject::invokeMethod(this, "UMDOWNLOADED", Qt::QueuedConnection, Q_ARG(QString, Q(fullPath)));
+}
+
+void TMainForm::UMDOWNLOADED(const QString& fullPath) {
+  if (!prompts_->AskYesNo(Translate("提示"), Translate("是否打开已下载的文件"))) return;
+  try {
+    const int result = platform::ShellOpen(fullPath.toStdString());
+    // Access denied is accepted silently, as the desktop reports it for files it opened anyway.
+    if (result < 32 && result != platform::kShellAccessDenied) {
+      throw Exception(Format("ShellExecute.Return: %d", result));
+    }
+  } catch (const std::exception& e) {
+    prompts_->ShowError(QGuiApplication::applicationDisplayName().toStdString(),
+                        FillText(Translate("异常：%s"), e.what()));
+  }
+}
+
+void TMainForm::OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
+                                          int exitCode) {
+  if (status == QWebEnginePage::NormalTerminationStatus) return;
+  if (crashReloadPending_) {
+    AppLog().LogFmt(2, "RendererTerminated: status=%d exitCode=%d (reload already pending)",
+                    static_cast<int>(status), exitCode);
+    return;
+  }
+  const auto delay = crashPolicy_.OnCrash(TRendererCrashPolicy::Clock::now());
+  AppLog().LogFmt(2, "RendererTerminated: status=%d exitCode=%d reloadIn=%lldms url=%s",
+                  static_cast<int>(status), exitCode, static_cast<long long>(delay.count()),
+                  FCEF->url().toString().toStdString().c_str());
+  crashReloadPending_ = true;
+  QTimer::singleShot(delay, this, [this] { ReloadAfterCrash(); });
+}
+
+void TMainForm::ReloadAfterCrash() {
+  crashReloadPending_ = false;
+  const QUrl current = FCEF->url();
+  // The page the server was showing, else the start page.
+  if (current.isValid() && !FURI.host.empty() && current.host().toStdString() == FURI.host) {
+    LoadPage(current);
+  } else {
+    OpenServerPage();
+  }
+}
+
+}  // namespace zent

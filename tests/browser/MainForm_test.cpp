@@ -1,0 +1,223 @@
+// The main window in-process: the close query, full screen, the status bar's design values
+// and the download flow, with the operator's answers given by the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QWebEngineView>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "app/core/CommandLine.h"
+#include "app/core/Config.h"
+#include "browser/TMainForm.h"
+
+namespace zent {
+namespace {
+
+// Records every question and answers from a script.
+class ScriptedPrompts : public TUserPrompts {
+ public:
+  struct Log {
+    std::vector<SaveFileRequest> saves;
+    std::vector<std::string> questions;
+    std::vector<std::pair<std::string, std::string>> infos;
+    std::vector<std::string> errors;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<bool> yesNoAnswers;
+  };
+  explicit ScriptedPrompts(std::shared_ptr<Log> log) : log_(std::move(log)) {}
+
+  std::optional<std::string> AskSavePath(const SaveFileRequest& request) override {
+    log_->saves.push_back(request);
+    if (log_->saveAnswers.empty()) return std::nullopt;
+    auto answer = log_->saveAnswers.front();
+    log_->saveAnswers.pop_front();
+    return answer;
+  }
+  bool AskYesNo(const std::string&, const std::string& text) override {
+    log_->questions.push_back(text);
+    if (log_->yesNoAnswers.empty()) return false;
+    const bool answer = log_->yesNoAnswers.front();
+    log_->yesNoAnswers.pop_front();
+    return answer;
+  }
+  void ShowInfo(const std::string& caption, const std::string& text) override {
+    log_->infos.emplace_back(caption, text);
+  }
+  void ShowError(const std::string&, const std::string& text) override { log_->errors.push_back(text); }
+
+ private:
+  std::shared_ptr<Log> log_;
+};
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_ = std::make_unique<TMainForm>(CommandLine({"Lumo7Browser"}), std::make_unique<ScriptedPrompts>(log_));
+  }
+  void TearDown() override {
+    form_->SetCanCloseBrowser(true);
+    form_.reset();
+  }
+  QWidget* Child(const char* name) { return form_->findChild<QWidget*>(QString::fromLatin1(name)); }
+  // Lets queued calls (the window messages) run.
+  void Drain() { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
+
+  std::shared_ptr<ScriptedPrompts::Log> log_ = std::make_shared<ScriptedPrompts::Log>();
+  std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(MainFormTest, DesignValues) {
+  EXPECT_EQ(form_->windowTitle().toStdString(), kMainFormCaption);
+  EXPECT_EQ(form_->minimumSize(), QSize(640, 480));
+  EXPECT_EQ(form_->font().pixelSize(), 12);
+  ASSERT_TRUE(Child("Panel_Bottom"));
+  EXPECT_EQ(Child("Panel_Bottom")->height(), 18);
+  auto* version = qobject_cast<QLabel*>(Child("labVerion"));
+  ASSERT_TRUE(version);
+  EXPECT_TRUE(version->text().startsWith(QStringLiteral("版本: ["))) << version->text().toStdString();
+  auto* text = qobject_cast<QLabel*>(Child("imgLoadingText"));
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->pixmap().size(), QSize(539, 215));
+  auto* background = qobject_cast<QLabel*>(Child("imgLoading"));
+  ASSERT_TRUE(background);
+  EXPECT_EQ(background->pixmap().size(), QSize(1024, 768));
+  auto* config = qobject_cast<QLabel*>(Child("imgConfig"));
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->pixmap().size(), QSize(16, 16));
+  EXPECT_EQ(config->toolTip().toStdString(), "配置");
+  EXPECT_EQ(form_->BrowserView()->contextMenuPolicy(), Qt::NoContextMenu);
+  EXPECT_TRUE(form_->findChild<QTimer*>("tmrConServer"));
+  EXPECT_EQ(form_->findChild<QTimer*>("tmrBrowserCreate")->interval(), 10);
+}
+
+TEST_F(MainFormTest, LoadingPanelFillsTheBrowserAreaWithItsPictureCentred) {
+  form_->show();
+  Drain();
+  QWidget* panel = Child("pnlLoading");
+  ASSERT_TRUE(panel && panel->isVisible());
+  EXPECT_EQ(panel->size(), panel->parentWidget()->size());
+  QWidget* text = Child("imgLoadingText");
+  EXPECT_EQ(text->x(), (panel->width() - 539) / 2);
+  EXPECT_EQ(text->y(), (panel->height() - 215) / 2);
+}
+
+TEST_F(MainFormTest, CloseIsRefusedWhileBusinessIsInProgress) {
+  form_->show();
+  Drain();
+  form_->SetCanCloseBrowser(false);
+  EXPECT_FALSE(form_->close());
+  EXPECT_TRUE(form_->isVisible());
+  ASSERT_EQ(log_->infos.size(), 1u);
+  EXPECT_EQ(log_->infos[0].first, "提示");
+  EXPECT_EQ(log_->infos[0].second, "当前正在进行业务处理，不允许退出。");
+
+  // The page command path closes through the same query.
+  QMetaObject::invokeMethod(form_.get(), "UMCLOSEBROWSER", Qt::QueuedConnection);
+  Drain();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(log_->infos.size(), 2u);
+
+  form_->SetCanCloseBrowser(true);
+  EXPECT_TRUE(form_->close());
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_EQ(log_->infos.size(), 2u);
+}
+
+TEST_F(MainFormTest, FullScreenOnOffAndTwiceOn) {
+  form_->show();
+  Drain();
+  QWidget* bar = Child("Panel_Bottom");
+  ASSERT_TRUE(bar->isVisible());
+
+  form_->FullScreenOn();
+  EXPECT_TRUE(form_->IsFullScreenMode());
+  EXPECT_TRUE(form_->windowState() & Qt::WindowFullScreen);
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_TRUE(form_->updatesEnabled()) << "redrawing must be released after the change";
+
+  form_->FullScreenOff();
+  EXPECT_FALSE(form_->IsFullScreenMode());
+  EXPECT_FALSE(form_->windowState() & Qt::WindowFullScreen);
+  EXPECT_TRUE(form_->windowState() & Qt::WindowMaximized);
+  EXPECT_TRUE(bar->isVisible());
+
+  form_->FullScreenOn();
+  const auto state = form_->windowState();
+  form_->FullScreenOn();
+  EXPECT_TRUE(form_->IsFullScreenMode());
+  EXPECT_EQ(form_->windowState(), state);
+  EXPECT_FALSE(bar->isVisible());
+
+  form_->SwitchFullScreen();
+  EXPECT_FALSE(form_->IsFullScreenMode());
+  EXPECT_TRUE(bar->isVisible());
+}
+
+TEST(MainFormSubScreen, FullScreenNeverChangesAndTheCaptionIsTheIdentity) {
+  auto log = std::make_shared<ScriptedPrompts::Log>();
+  TMainForm form(CommandLine({"Lumo7Browser", "-SUBURL", "sub/page"}), std::make_unique<ScriptedPrompts>(log));
+  EXPECT_TRUE(form.IsSubMonitor());
+  EXPECT_EQ(form.windowTitle().toStdString(), kSubScreenCaption);
+  EXPECT_TRUE(form.IsFullScreenMode());
+  EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+  form.FullScreenOff();
+  EXPECT_TRUE(form.IsFullScreenMode());
+  form.SwitchFullScreen();
+  EXPECT_TRUE(form.IsFullScreenMode());
+}
+
+TEST_F(MainFormTest, DownloadOffersOneFilterAndAppendsTheExtension) {
+  const std::string folder = std::string(ZENT_TEST_TMP_DIR) + "/dl-chosen/";
+  log_->saveAnswers.push_back(folder + "summary");
+  const auto target = form_->AskDownloadTarget("report.xlsx");
+  ASSERT_EQ(log_->saves.size(), 1u);
+  EXPECT_EQ(log_->saves[0].filter, "*.xlsx (*.xlsx)");
+  EXPECT_EQ(log_->saves[0].suggestedName, "report.xlsx");
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->FullPath(), folder + "summary.xlsx");
+}
+
+TEST_F(MainFormTest, CancelledDownloadSavesNothingAndAsksNothingMore) {
+  log_->saveAnswers.push_back(std::nullopt);
+  EXPECT_FALSE(form_->AskDownloadTarget("report.xlsx"));
+  Drain();
+  EXPECT_TRUE(log_->questions.empty());
+}
+
+TEST_F(MainFormTest, HostileSuggestedNamesStayInsideTheChosenFolder) {
+  const std::string folder = std::string(ZENT_TEST_TMP_DIR) + "/dl-chosen/";
+  for (const char* hostile : {"../../../etc/cron.d/x", "", "..", "a/b\\c.sh"}) {
+    log_->saveAnswers.push_back(std::nullopt);
+    form_->AskDownloadTarget(hostile);
+    const std::string offered = log_->saves.back().suggestedName;
+    EXPECT_EQ(offered.find_first_of("/\\"), std::string::npos) << hostile;
+    EXPECT_NE(offered, "..") << hostile;
+    EXPECT_FALSE(offered.empty()) << hostile;
+  }
+}
+
+TEST_F(MainFormTest, CompletedDownloadRemembersItsFolderAndAsksBeforeOpening) {
+  const std::string folder = std::string(ZENT_TEST_TMP_DIR) + "/dl-done/";
+  std::filesystem::create_directories(folder);
+  const std::string file = folder + "summary.xlsx";
+  std::ofstream(file) << "x";
+  log_->yesNoAnswers.push_back(false);
+  form_->DownloadCompleted(file);
+  Drain();
+  ASSERT_EQ(log_->questions.size(), 1u);
+  EXPECT_EQ(log_->questions[0], "是否打开已下载的文件");
+  EXPECT_TRUE(log_->errors.empty());
+  EXPECT_EQ(ReadLastPath(), folder);
+
+  // A file that vanished brings no question.
+  form_->DownloadCompleted(folder + "gone.xlsx");
+  Drain();
+  EXPECT_EQ(log_->questions.size(), 1u);
+}
+
+}  // namespace
+}  // namespace zent
