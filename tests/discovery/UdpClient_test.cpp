@@ -1,0 +1,214 @@
+#include "discovery/UdpClient.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include "Responder.h"
+#include "common/Errors.h"
+
+namespace zent {
+namespace {
+
+using testing::Responder;
+
+const uint32_t kLoopback = *platform::ParseIPv4("127.0.0.1");
+const uint32_t kLoopback2 = *platform::ParseIPv4("127.0.0.2");
+
+std::vector<uint8_t> Answer(int32_t type, const char* ip, const char* text, size_t size = 236) {
+  TReplyData rd;
+  rd.SMacType = 3;
+  rd.SMsgType = type;
+  rd.SetTomcatIp(ip);
+  rd.STomcatPort = 8080;
+  rd.SetUrl("lumo7/");
+  rd.SetText(text);
+  const auto b = rd.ToBytes();
+  std::vector<uint8_t> d(b.begin(), b.end());
+  d.resize(size, 0x5A);
+  return d;
+}
+
+// A client aimed at a responder on loopback instead of the broadcast address.
+std::unique_ptr<TUdpClient> ClientFor(const Responder& r) {
+  return CreateUdpClient({"127.0.0.1", r.Port(), false});
+}
+
+struct WaitCase {
+  const char* name;
+  std::vector<Responder::Answer> answers;
+  bool found;
+  int32_t msgType;  // the record's SMsgType afterwards
+  const char* text;
+};
+
+class WaitReplyTable : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(WaitReplyTable, AnswersAreSortedOut) {
+  const WaitCase& c = GetParam();
+  Responder r(kLoopback, {kLoopback2});
+  r.SetAnswers(c.answers);
+  auto client = ClientFor(r);
+  client->Send(TRequestData{}.ToBytes());
+  TReplyData rd;
+  const bool found = WaitReply(*client, rd, kMsgSearchAnswer, {});
+  EXPECT_EQ(found, c.found);
+  EXPECT_EQ(rd.SMsgType, c.msgType);
+  EXPECT_EQ(rd.SText, c.text);
+  if (found) {
+    // The sender's address replaces whatever the server wrote.
+    EXPECT_TRUE(rd.STomcatIp == "127.0.0.1" || rd.STomcatIp == "127.0.0.2") << rd.STomcatIp;
+    EXPECT_EQ(rd.STomcatPort, 8080);
+  }
+  ASSERT_TRUE(r.WaitForRequests(1));
+  EXPECT_EQ(r.LastRequest().size(), 112u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Datagrams, WaitReplyTable,
+    ::testing::Values(
+        WaitCase{"Exact", {{Answer(11, "9.9.9.9", "a")}}, true, 11, "a"},
+        WaitCase{"EmptyOwnAddress", {{Answer(11, "", "a")}}, true, 11, "a"},
+        WaitCase{"LongerThanARecord", {{Answer(11, "", "long", 600)}}, true, 11, "long"},
+        WaitCase{"FullBuffer", {{Answer(11, "", "full", 1024)}}, true, 11, "full"},
+        WaitCase{"ShortThenGood", {{Answer(11, "", "short", 235)}, {Answer(11, "", "good")}}, true, 11, "good"},
+        WaitCase{"OversizedThenGood", {{Answer(11, "", "big", 1025)}, {Answer(11, "", "good")}}, true, 11, "good"},
+        WaitCase{"OtherTypeThenGood", {{Answer(13, "", "other")}, {Answer(11, "", "good")}}, true, 11, "good"},
+        WaitCase{"FirstOfTwoServersWins", {{Answer(11, "", "first"), 1}, {Answer(11, "", "second"), 0}}, true, 11, "first"},
+        // Without a counting answer the search gives up after its window.
+        WaitCase{"OnlyShort", {{Answer(11, "", "short", 235)}}, false, -1, ""},
+        WaitCase{"OnlyOversized", {{Answer(11, "", "big", 4000)}}, false, -1, ""},
+        WaitCase{"OnlyOtherType", {{Answer(13, "", "other")}}, false, 13, "other"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WaitReply, FirstOfTwoServersSetsTheAddress) {
+  Responder r(kLoopback, {kLoopback2});
+  r.SetAnswers({{Answer(11, "", "second-server"), 1}, {Answer(11, "", "first-server"), 0}});
+  auto client = ClientFor(r);
+  client->Send(TRequestData{}.ToBytes());
+  TReplyData rd;
+  ASSERT_TRUE(WaitReply(*client, rd, kMsgSearchAnswer, {}));
+  EXPECT_EQ(rd.STomcatIp, "127.0.0.2");
+  EXPECT_EQ(rd.SText, "second-server");
+}
+
+TEST(WaitReply, StopTestAndWakeEndTheWait) {
+  Responder r(kLoopback);
+  auto client = ClientFor(r);
+  TReplyData rd;
+  rd.SMsgType = 99;
+  EXPECT_FALSE(WaitReply(*client, rd, kMsgSearchAnswer, [] { return true; }));
+  EXPECT_EQ(rd.SMsgType, -1);
+
+  platform::WakeEvent wake;
+  std::atomic<bool> stop{false};
+  std::thread stopper([&] {
+    stop = true;
+    wake.Signal();
+  });
+  EXPECT_FALSE(WaitReply(*client, rd, kMsgSearchAnswer, [&] { return stop.load(); }, &wake));
+  stopper.join();
+}
+
+TEST(UdpClient, SocketErrorsAreRaised) {
+  // Port 0 is no destination: the send fails with the system's error.
+  auto client = CreateUdpClient({"127.0.0.1", 0, false});
+  try {
+    client->Send(TRequestData{}.ToBytes());
+    FAIL() << "no error";
+  } catch (const EOSError& e) {
+    EXPECT_NE(std::string(e.what()).find("Invalid argument"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(CreateUdpClient({"not an address", 1, false}), EOSError);
+}
+
+TEST(UdpClient, BindsToTheGatewaySubnetOnlyOnAPhysicalAdapter) {
+  if (!testing::InPrivateNetns()) GTEST_SKIP() << "runs only inside scripts/netns.sh";
+  // The namespace's only link is a veth pair, which is no physical adapter.
+  EXPECT_EQ(CreateUdpClient()->BoundAddress(), "");
+}
+
+// ---- the direct query ----
+
+class Directional : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_.Get("/Directional", [this](const httplib::Request&, httplib::Response& res) {
+      std::lock_guard lock(mutex_);
+      res.status = status_;
+      res.set_content(body_, "text/plain");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port_, 0);
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // The socket listens once bound: a request made before the loop runs waits in the queue.
+  }
+  void TearDown() override {
+    server_.stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  void Answer(int status, std::string body) {
+    std::lock_guard lock(mutex_);
+    status_ = status;
+    body_ = std::move(body);
+  }
+
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::mutex mutex_;
+  int status_ = 200;
+  std::string body_;
+};
+
+TEST_F(Directional, TheServerAnswers) {
+  Answer(200, "1,13,10.0.0.5,8080,1,pos/,hello");
+  TBroadcastClient client(static_cast<uint16_t>(port_));
+  TReplyData rd;
+  ASSERT_TRUE(client.HttpDirectional("127.0.0.1", rd));
+  EXPECT_EQ(rd.STomcatIp, "127.0.0.1");  // the asked host, not what the server wrote
+  EXPECT_EQ(rd.STomcatPort, 8080);
+  EXPECT_EQ(rd.SUrl, "pos/");
+  EXPECT_EQ(rd.SText, "hello");
+}
+
+TEST_F(Directional, BadAnswersFailCleanly) {
+  struct Case {
+    int status;
+    std::string body;
+  } cases[] = {
+      {200, "1,13,10.0.0.5,8080,1,pos/"},        // six fields
+      {200, "1,11,10.0.0.5,8080,1,pos/,hello"},  // not a directional answer
+      {500, "1,13,10.0.0.5,8080,1,pos/,hello"},  // an error status
+      {404, ""},
+      {200, ""},
+      {200, "1,13,h,99999999999,1,u,t"},         // huge number
+      {200, std::string("\xFF\xFE\x00\x01,13", 7)},
+      {200, "1,13,h,80,1,u," + std::string(200 * 1024, 'x')},  // far beyond any record
+  };
+  TBroadcastClient client(static_cast<uint16_t>(port_));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body.substr(0, 40));
+    Answer(c.status, c.body);
+    TReplyData rd;
+    EXPECT_FALSE(client.HttpDirectional("127.0.0.1", rd));
+  }
+  // Text that is no valid UTF-8 or GBK still gives a record, with replacement characters.
+  Answer(200, "1,13,h,80,1,\xFF\xFE\x80,\xE4\xB8");
+  TReplyData rd;
+  EXPECT_TRUE(client.HttpDirectional("127.0.0.1", rd));
+  EXPECT_EQ(rd.STomcatPort, 80);
+}
+
+TEST_F(Directional, NobodyListening) {
+  TBroadcastClient closed(1);  // nothing listens on port 1
+  TReplyData rd;
+  EXPECT_FALSE(closed.HttpDirectional("127.0.0.1", rd));
+  EXPECT_FALSE(closed.HttpDirectional("", rd));
+  if (testing::InPrivateNetns()) {
+    TBroadcastClient client(static_cast<uint16_t>(port_));
+    EXPECT_FALSE(client.HttpDirectional("10.77.0.99", rd));  // no echo reply: no HTTP at all
+  }
+}
+
+}  // namespace
+}  // namespace zent
