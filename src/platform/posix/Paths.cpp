@@ -18,7 +18,8 @@ std::string ExecutablePath() {
 
 std::optional<std::string> RoamingAppDataFolder() {
   std::string folder;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+  // A relative XDG_CONFIG_HOME is invalid by the XDG rules and ignored, as the registry does.
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
     folder = xdg;
   } else if (const char* home = std::getenv("HOME"); home && *home) {
     folder = std::string(home) + "/.config";
