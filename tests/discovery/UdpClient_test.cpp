@@ -41,6 +41,8 @@ struct WaitCase {
   const char* text;
 };
 
+void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.name; }
+
 class WaitReplyTable : public ::testing::TestWithParam<WaitCase> {};
 
 TEST_P(WaitReplyTable, AnswersAreSortedOut) {
