@@ -88,6 +88,27 @@ def read_line(stream, timeout, what):
     return buf.decode("utf-8", errors="replace").rstrip("\n")
 
 
+def log_file(workdir, name):
+    """An output file for a child process; the parent's copy is closed once the child has it."""
+    return _ChildOutput(os.path.join(workdir, name))
+
+
+class _ChildOutput:
+    # Popen only needs fileno(); the descriptor is closed when this object is collected,
+    # which happens right after Popen has duplicated it into the child.
+    def __init__(self, path):
+        self._fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_CLOEXEC, 0o644)
+
+    def fileno(self):
+        return self._fd
+
+    def __del__(self):
+        try:
+            os.close(self._fd)
+        except OSError:
+            pass
+
+
 def stop_process(proc, group=False, grace=5.0):
     """Ends a process this harness started (its own process group when `group`)."""
     if proc is None or proc.poll() is not None and not group:
@@ -127,7 +148,7 @@ class Display:
                 ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{size[0]}x{size[1]}x24",
                  "-nolisten", "tcp", "-noreset"],
                 pass_fds=(w,), stdout=subprocess.DEVNULL,
-                stderr=open(os.path.join(workdir, "xvfb.log"), "wb"), start_new_session=True)
+                stderr=log_file(workdir, "xvfb.log"), start_new_session=True)
             os.close(w)
             w = None
             with os.fdopen(r, "rb", buffering=0) as pipe:
@@ -138,7 +159,7 @@ class Display:
             self.env.pop("WAYLAND_DISPLAY", None)
             self.wm = subprocess.Popen(
                 ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
-                stderr=open(os.path.join(workdir, "openbox.log"), "wb"), start_new_session=True)
+                stderr=log_file(workdir, "openbox.log"), start_new_session=True)
             # openbox announces itself on the root window once it manages the screen.
             wait_for(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 30,
                      "openbox to manage the display")
@@ -262,7 +283,7 @@ class StandIn:
         self.proc = subprocess.Popen(
             [sys.executable, script, "--address", SERVER_HOST, "--port", str(SERVER_PORT),
              "--other-address", OTHER_HOST, "--record", self.record_path, *extra_args],
-            stdout=subprocess.PIPE, stderr=open(os.path.join(workdir, "standin.err"), "wb"),
+            stdout=subprocess.PIPE, stderr=log_file(workdir, "standin.err"),
             start_new_session=True)
         try:
             while True:
@@ -327,8 +348,12 @@ class StandIn:
             for r in recs:
                 seen = max(seen, r["seq"])
                 q = dict(urllib.parse.parse_qsl(r["query"]))
-                if q.get("what") == what and (value is None or q.get("value") == value):
-                    return q
+                if q.get("what") != what:
+                    continue
+                if value is not None and q.get("value") != value:
+                    raise HarnessError(f"the page {q.get('page')} reported {what}={q.get('value')}, "
+                                       f"expected {value}")
+                return q
 
     def close(self):
         if self.proc and self.proc.poll() is None:
@@ -338,6 +363,8 @@ class StandIn:
             except (OSError, HarnessError, subprocess.TimeoutExpired, ValueError):
                 pass
         stop_process(self.proc, group=True)
+        if self.proc and self.proc.stdout:
+            self.proc.stdout.close()
 
 
 def header_values(record, name):
@@ -408,8 +435,8 @@ class Program:
         self.started = time.time()
         self.proc = subprocess.Popen(
             [exe or env.exe, *self.args], env=dict(env.program_env, **(extra_env or {})),
-            cwd=workdir, stdout=open(self.out_path, "wb"), stderr=subprocess.STDOUT,
-            start_new_session=True)
+            cwd=workdir, stdout=log_file(workdir, os.path.basename(self.out_path)),
+            stderr=subprocess.STDOUT, start_new_session=True)
         self.pid = self.proc.pid
         self.env = env
 
@@ -424,6 +451,12 @@ class Program:
 
     def windows(self):
         return self.env.display.windows_of([self.pid])
+
+    def window(self):
+        """The program's top-level window now, or None. The toolkit may replace its first
+        window while the browser view is set up, so look it up again rather than keep it."""
+        ws = self.windows()
+        return ws[0] if ws else None
 
     def wait_window(self, timeout=60):
         def one():
