@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QWebEngineView>
@@ -12,6 +14,7 @@
 
 #include "app/core/CommandLine.h"
 #include "app/core/Config.h"
+#include "browser/BrowserPage.h"
 #include "browser/TMainForm.h"
 
 namespace zent {
@@ -27,6 +30,7 @@ class ScriptedPrompts : public TUserPrompts {
     std::vector<std::string> errors;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<bool> yesNoAnswers;
+    std::function<void()> onQuestion;
   };
   explicit ScriptedPrompts(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
@@ -39,6 +43,7 @@ class ScriptedPrompts : public TUserPrompts {
   }
   bool AskYesNo(const std::string&, const std::string& text) override {
     log_->questions.push_back(text);
+    if (log_->onQuestion) log_->onQuestion();
     if (log_->yesNoAnswers.empty()) return false;
     const bool answer = log_->yesNoAnswers.front();
     log_->yesNoAnswers.pop_front();
@@ -217,6 +222,37 @@ TEST_F(MainFormTest, CompletedDownloadRemembersItsFolderAndAsksBeforeOpening) {
   form_->DownloadCompleted(folder + "gone.xlsx");
   Drain();
   EXPECT_EQ(log_->questions.size(), 1u);
+}
+
+// The whole flow through the engine: a page offers a file under a hostile name, the operator
+// picks a folder and a name without extension, the file lands there and the question follows.
+TEST_F(MainFormTest, PageDownloadLandsInTheChosenFolderOnly) {
+  const std::string root = std::string(ZENT_TEST_TMP_DIR) + "/dl-engine/";
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root + "chosen");
+  log_->saveAnswers.push_back(root + "chosen/summary");
+  log_->yesNoAnswers.push_back(false);
+  QEventLoop loop;
+  log_->onQuestion = [&loop] { loop.quit(); };
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+  guard.start(60000);
+
+  form_->show();
+  form_->Page()->setHtml(QStringLiteral(
+      "<a id=a download='../../report.xlsx' href='data:application/octet-stream;base64,eA=='>x</a>"
+      "<script>document.getElementById('a').click()</script>"));
+  loop.exec();
+
+  ASSERT_EQ(log_->questions.size(), 1u) << "the download did not complete";
+  ASSERT_EQ(log_->saves.size(), 1u);
+  EXPECT_EQ(log_->saves[0].suggestedName, "report.xlsx");
+  EXPECT_EQ(log_->saves[0].filter, "*.xlsx (*.xlsx)");
+  EXPECT_TRUE(std::filesystem::exists(root + "chosen/summary.xlsx"));
+  size_t files = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u) << "nothing may be written beside the chosen file";
 }
 
 }  // namespace

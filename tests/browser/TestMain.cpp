@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(home);
   std::filesystem::create_directories(home + "/config");
   std::filesystem::create_directories(home + "/run");
+  std::filesystem::permissions(home + "/run", std::filesystem::perms::owner_all);
   ::setenv("HOME", home.c_str(), 1);
   ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
   ::setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
