@@ -136,7 +136,7 @@ class PageTests(E2ETestCase):
         # The status bar's right half holds the version and, once connected, the server text
         # "已连接服务器: [127.0.0.1]" right-aligned beside it: together far wider than the
         # version alone.
-        wait_for(lambda: self.status_text_width(x, y, w, h) > 220, 20,
+        wait_for(lambda: self.status_text_width(x, y, w, h) > 180, 20,
                  "the server text in the status bar")
 
     def status_text_width(self, x, y, w, h):
