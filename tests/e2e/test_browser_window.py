@@ -130,6 +130,7 @@ class PageTests(E2ETestCase):
     def test_loaded_page_replaces_the_loading_picture(self):
         prog, wid = self.load("title?t=Connected")
         self.env.wait_log(r"LoadEnd: 200 http://127\.0\.0\.1:8080/lumo7/title\?t=Connected")
+        self.env.wait_log(r"已连接服务器: \[127\.0\.0\.1\]")
         x, y, w, h = self.display.geometry(wid)
         wait_for(lambda: self.display.pixel(x + w // 2, y + h // 2) == PAGE_COLOUR, 20,
                  "the page (not the loading picture) to show in the window")
