@@ -41,6 +41,7 @@ double PlainWrites(const fs::path& file, int threads, long perThread) {
   }
   // The bytes an entry of the log carries: line break, stamp, tag, space, text.
   const std::string line = "\r\n[2024-01-15 10:20:30.123][0-123456] " + kText;
+  ::sync();  // no write-back of the previous run's data during this one
   const double rate = Run(threads, perThread, [&](long n) {
     for (long i = 0; i < n; ++i)
       if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::abort();
@@ -53,6 +54,7 @@ double LogWrites(const fs::path& folder, int threads, long perThread) {
   fs::remove_all(folder / "log");
   zent::TFileLog log("Bench", (folder / "log").string(), "", {zent::floMultiThread, zent::floNoIndex},
                      zent::flsDay, zent::flsDay);
+  ::sync();
   return Run(threads, perThread, [&](long n) {
     for (long i = 0; i < n; ++i) log.Log(0, kText);
   });

@@ -269,7 +269,12 @@ void TFileLog::Log(TLogLevel level, const std::string& text, const std::string& 
   const LogTime t = LogNow();
   const uint32_t threadId = ThisThreadId();
   if (FOP_MultiThread) {
-    std::lock_guard lock(*FCS);
+    // The holder keeps the lock only for one write call: a short spin spares most waiters
+    // the sleep and wake-up that would cost more than the write itself.
+    bool locked = false;
+    for (int spin = 0; spin < 200 && !locked; ++spin) locked = FCS->try_lock();
+    if (!locked) FCS->lock();
+    std::lock_guard lock(*FCS, std::adopt_lock);
     if (FClosed) return;
     WritePendingBegin(threadId);
     WriteEntry(level, threadId, t, text);
