@@ -550,7 +550,8 @@ void TMainForm::OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminati
                   static_cast<int>(status), exitCode, static_cast<long long>(delay.count()),
                   FCEF->url().toString().toStdString().c_str());
   crashReloadPending_ = true;
-  QTimer::singleShot(delay, this, [this] { ReloadAfterCrash(); });
+  // A coarse timer may fire up to 5% early, which would let a fourth reload into the minute.
+  QTimer::singleShot(delay, Qt::PreciseTimer, this, [this] { ReloadAfterCrash(); });
 }
 
 void TMainForm::ReloadAfterCrash() {
