@@ -42,6 +42,14 @@ std::string WithSlash(std::string path) {
 // The thread id, asked of the system once per thread: the call costs as much as a tenth of
 // the entry's write. Our children are started with exec, so no forked copy of a thread ever
 // logs with its parent's cached id.
+// The Unix second of t, and its milliseconds in `ms`.
+int64_t SplitTime(LogTime t, int& ms) noexcept {
+  const int64_t total = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+  const int64_t second = total >= 0 ? total / 1000 : (total - 999) / 1000;
+  ms = static_cast<int>(total - second * 1000);
+  return second;
+}
+
 uint32_t ThisThreadId() noexcept {
   thread_local const uint32_t id = platform::CurrentThreadId();
   return id;
@@ -218,7 +226,7 @@ TFileLog::TFileLog(const std::string& AName, const std::string& AWorkPath, const
   FSpliteFile = ASpliteFile;
   FOP_MultiThread = AOptions.Has(floMultiThread);
   FOP_NoIndex = AOptions.Has(floNoIndex);
-  if (FOP_MultiThread) FCS = std::make_unique<std::mutex>();
+  if (FOP_MultiThread) FCS = std::make_unique<std::shared_mutex>();
 
   FileLogModule& module = FileLogModule::Get();
   FPath = CleanPath(WithSlash(AWorkPath.empty() ? module.DefaultRoot() : AWorkPath));
@@ -244,7 +252,7 @@ TFileLog::TFileLog(const std::string& AName, const std::string& AWorkPath, const
 TFileLog::~TFileLog() { Close(); }
 
 void TFileLog::Close() noexcept {
-  std::unique_lock<std::mutex> lock;
+  std::unique_lock<std::shared_mutex> lock;
   if (FCS) lock = std::unique_lock(*FCS);
   if (FClosed) return;
   FClosed = true;
@@ -269,12 +277,12 @@ void TFileLog::Log(TLogLevel level, const std::string& text, const std::string& 
   const LogTime t = LogNow();
   const uint32_t threadId = ThisThreadId();
   if (FOP_MultiThread) {
-    // The holder keeps the lock only for one write call: a short spin spares most waiters
-    // the sleep and wake-up that would cost more than the write itself.
-    bool locked = false;
-    for (int spin = 0; spin < 200 && !locked; ++spin) locked = FCS->try_lock();
-    if (!locked) FCS->lock();
-    std::lock_guard lock(*FCS, std::adopt_lock);
+    {
+      std::shared_lock shared(*FCS);
+      if (FClosed) return;
+      if (TryConcurrentWrite(level, threadId, t, text)) return;
+    }
+    std::lock_guard lock(*FCS);
     if (FClosed) return;
     WritePendingBegin(threadId);
     WriteEntry(level, threadId, t, text);
@@ -326,7 +334,7 @@ void TFileLog::Log(const std::string& title, const std::exception& e) noexcept {
 }
 
 void TFileLog::Flush() noexcept {
-  std::unique_lock<std::mutex> lock;
+  std::unique_lock<std::shared_mutex> lock;
   if (FCS) lock = std::unique_lock(*FCS);
   // Best effort by nature: a file that cannot be synced keeps what the system holds.
   if (FIndexFS.IsOpen()) (void)FIndexFS.Flush();
@@ -347,14 +355,10 @@ void TFileLog::WritePendingBegin(uint32_t threadId) noexcept {
 }
 
 void TFileLog::UpdatePeriod(LogTime t) {
-  using namespace std::chrono;
-  const int64_t ms = duration_cast<milliseconds>(t.time_since_epoch()).count();
-  const int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+  int ms = 0;
+  const int64_t second = SplitTime(t, ms);
   Period& p = *FPeriod;
-  if (second == p.second) {
-    p.time.millisecond = static_cast<int>(ms - second * 1000);
-    return;
-  }
+  if (second == p.second) return;
   const LogDateTime time = ToLogDateTime(t);
   const std::string folderPart = LogFolderPart(FSpliteDir, time);
   const std::string filePart = LogFilePart(FSpliteDir, FSpliteFile, time);
@@ -408,26 +412,57 @@ void TFileLog::OpenFiles() {
   if (needIndex) open(FIndexFS, p.indexFile);
 }
 
+void TFileLog::FormatLine(std::string& out, TLogLevelF level, uint32_t threadId, int ms,
+                          std::string_view text) const {
+  out.clear();
+  out += "\r\n";
+  out += FPeriod->stamp;
+  const char msText[] = {char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10), ']'};
+  out.append(msText, sizeof msText);
+  const bool levelPart = FOP_NoIndex && level < 240;
+  if (levelPart || FOP_MultiThread) {
+    out += '[';
+    if (levelPart) AppendNumber(out, level);
+    if (levelPart && FOP_MultiThread) out += '-';
+    if (FOP_MultiThread) AppendNumber(out, threadId);
+    out += ']';
+  }
+  out += ' ';
+  out += text;
+}
+
+// Under the shared lock: the common case of an entry for the file already open, in the
+// second the names were made for. False leaves the entry to the exclusive path.
+bool TFileLog::TryConcurrentWrite(TLogLevelF level, uint32_t threadId, LogTime t,
+                                  std::string_view text) const noexcept {
+  int ms = 0;
+  const int64_t second = SplitTime(t, ms);
+  const Period& p = *FPeriod;
+  if (FBeginDT || !FOP_NoIndex || second != p.second || !FFS.IsOpen() || FFS.Path() != p.logFile ||
+      (FWaitMutex.load() && !FMutexHandle))
+    return false;
+  thread_local std::string line;
+  try {
+    FormatLine(line, level, threadId, ms, text);
+  } catch (...) {
+    return false;  // out of memory: the exclusive path tries with the instance's buffer
+  }
+  if (const std::error_code ec = FFS.Write(line)) {
+    try {
+      WriteEmergency(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), ec.message().c_str()), line, ms);
+    } catch (...) {
+      // Lost, as any entry whose emergency file cannot be written.
+    }
+  }
+  return true;
+}
+
 void TFileLog::WriteEntry(TLogLevelF level, uint32_t threadId, LogTime t, std::string_view text) noexcept {
+  int ms = 0;
+  SplitTime(t, ms);
   try {
     UpdatePeriod(t);
-    FLine.clear();
-    FLine += "\r\n";
-    FLine += FPeriod->stamp;
-    const int ms = FPeriod->time.millisecond;
-    const char msText[] = {char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10), ']'};
-    FLine.append(msText, sizeof msText);
-    const bool levelPart = FOP_NoIndex && level < 240;
-    if (levelPart || FOP_MultiThread) {
-      FLine += '[';
-      if (levelPart) AppendNumber(FLine, level);
-      if (levelPart && FOP_MultiThread) FLine += '-';
-      if (FOP_MultiThread) AppendNumber(FLine, threadId);
-      FLine += ']';
-    }
-    FLine += ' ';
-    FLine += text;
-
+    FormatLine(FLine, level, threadId, ms, text);
     OpenFiles();
     std::error_code ec;
     if (!FOP_NoIndex) {
@@ -448,7 +483,7 @@ void TFileLog::WriteEntry(TLogLevelF level, uint32_t threadId, LogTime t, std::s
     if (!ec) ec = FFS.Write(FLine);
     if (ec) throw EFileLogError(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), ec.message().c_str()));
   } catch (const std::exception& e) {
-    WriteEmergency(e.what());
+    WriteEmergency(e.what(), FLine, ms);
   } catch (...) {
     // Not an ordinary failure (nothing we raise): the entry is lost rather than the caller hurt.
   }
@@ -457,12 +492,14 @@ void TFileLog::WriteEntry(TLogLevelF level, uint32_t threadId, LogTime t, std::s
 // The entry that could not be written goes to a file of its own, in the ANSI code page:
 // the failure, a rule of "+", the line. A failure here loses the entry silently: there is
 // nowhere left to report it.
-void TFileLog::WriteEmergency(const std::string& error) noexcept {
+void TFileLog::WriteEmergency(const std::string& error, std::string_view line, int ms) const noexcept {
   try {
     const Period& p = *FPeriod;
     const std::string folder = p.datedFolder + "Exception/";
     CreateFolder(folder);
-    const std::string path = folder + LogFileNameStamp(p.time) + " - " + FName + ".log";
+    LogDateTime time = p.time;
+    time.millisecond = ms;
+    const std::string path = folder + LogFileNameStamp(time) + " - " + FName + ".log";
     platform::FileHandle file;
     if (file.Open(path)) return;
     // Two failures in the same millisecond share the name: the second is appended rather
@@ -470,7 +507,7 @@ void TFileLog::WriteEmergency(const std::string& error) noexcept {
     uint64_t size = 0;
     std::string text = (!file.Size(size) && size > 0) ? "\r\n" : "";
     text += error + "\r\n" + std::string(30, '+') + "\r\n";
-    text += std::string_view(FLine).substr(FLine.size() >= 2 ? 2 : FLine.size());
+    text += line.substr(line.size() >= 2 ? 2 : line.size());
     (void)file.Write(platform::Utf8ToAnsi(text));
   } catch (...) {
     // Lost silently, as described above.

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 
@@ -115,9 +116,11 @@ class TFileLog {
   void Close() noexcept;
   void WritePendingBegin(uint32_t threadId) noexcept;
   void WriteEntry(TLogLevelF level, uint32_t threadId, LogTime t, std::string_view text) noexcept;
+  bool TryConcurrentWrite(TLogLevelF level, uint32_t threadId, LogTime t, std::string_view text) const noexcept;
+  void FormatLine(std::string& out, TLogLevelF level, uint32_t threadId, int ms, std::string_view text) const;
   void UpdatePeriod(LogTime t);
   void OpenFiles();
-  void WriteEmergency(const std::string& error) noexcept;
+  void WriteEmergency(const std::string& error, std::string_view line, int ms) const noexcept;
 
   platform::FileHandle FFS;
   std::string FPath;       // root folder, ending in "/"
@@ -128,7 +131,10 @@ class TFileLog {
   bool FOP_NoIndex = false;
   TFileLogSplite FSpliteDir = flsNone;
   TFileLogSplite FSpliteFile = flsNone;
-  std::unique_ptr<std::mutex> FCS;  // multi-thread mode only
+  // Multi-thread mode only. Entries to the open file of the current second are written under
+  // the shared lock (each is one append, so entries never interleave); opening, changing
+  // files, banners and closing take it exclusively.
+  std::unique_ptr<std::shared_mutex> FCS;
   TLastLog FLastLog;
   std::atomic<bool> FWaitMutex{false};
   std::atomic<uint32_t> FWaitTimeout{0xFFFFFFFFu};

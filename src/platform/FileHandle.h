@@ -31,7 +31,9 @@ class FileHandle {
   // The file's current length.
   std::error_code Size(uint64_t& size) const;
   // Writes all of `data` with one write call (repeated only for what a short write left).
-  std::error_code Write(std::string_view data);
+  // Several threads may write at once: each call is one append, so records stay whole on a
+  // local file system (only a short write, e.g. a full disk, can split one).
+  std::error_code Write(std::string_view data) const;
   // Asks the system to put the file's data on disk.
   std::error_code Flush();
 

@@ -63,7 +63,7 @@ std::error_code FileHandle::Size(uint64_t& size) const {
   return {};
 }
 
-std::error_code FileHandle::Write(std::string_view data) {
+std::error_code FileHandle::Write(std::string_view data) const {
   if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
   while (!data.empty()) {
     const ssize_t n = ::write(fd_, data.data(), data.size());
