@@ -18,4 +18,9 @@ inline constexpr int kShellNoAssociation = 31;
 // through a shell.
 int ShellOpen(const std::string& path);
 
+// Hands an address (a web address, or whatever a page asks to open) to the desktop's opener
+// as it stands, as one argument, never through a shell and never started as a program even
+// when it names one. Empty or with a NUL byte (which no argument can carry): not found.
+int ShellOpenAddress(const std::string& address);
+
 }  // namespace zent::platform

@@ -66,5 +66,31 @@ TEST_F(ShellOpenTest, FailuresKeepTheirCodes) {
   EXPECT_EQ(ShellOpen(doc), kShellNoAssociation);
 }
 
+TEST_F(ShellOpenTest, AddressGoesToTheOpenerExactlyAndIsNeverStarted) {
+  const std::string program = dir_ / "tool.sh";
+  WriteScript(program, "printf started > '" + (dir_ / "started") + "'\n");
+  const std::string addresses[] = {
+      "http://h/a b?c=1&d=$(id);`x`|y",
+      " spaced ",
+      program,  // names a program: still only handed to the opener
+  };
+  std::string expected;
+  for (const auto& address : addresses) {
+    testing::ReadySignal ready(dir_ / "ready");
+    EXPECT_GT(ShellOpenAddress(address), 32) << address;
+    ASSERT_TRUE(ready.Wait()) << address;
+    expected += address + "\n";
+  }
+  EXPECT_EQ(ReadAll(dir_ / "args"), expected);
+  EXPECT_FALSE(std::ifstream(dir_ / "started").good());
+}
+
+TEST_F(ShellOpenTest, AddressThatNoArgumentCanCarryIsNotFound) {
+  EXPECT_EQ(ShellOpenAddress(""), kShellFileNotFound);
+  EXPECT_EQ(ShellOpenAddress(std::string("http://a\0b", 10)), kShellFileNotFound);
+  testing::ScopedEnv noOpener("PATH", "/nonexistent");
+  EXPECT_EQ(ShellOpenAddress("http://a"), kShellNoAssociation);
+}
+
 }  // namespace
 }  // namespace zent::platform

@@ -58,6 +58,17 @@ int ResultOf(const std::error_code& ec) {
   return kShellNoAssociation;
 }
 
+int OpenWithDesktop(const std::string& target) {
+  const std::string opener = FindInPath("xdg-open");
+  if (opener.empty()) return kShellNoAssociation;
+  SpawnOptions options;
+  options.newSession = true;  // the opened program outlives us and our terminal
+  uint32_t pid = 0;
+  const auto ec = SpawnProcess(opener, {target}, options, pid);
+  if (!ec) Remember(pid);
+  return ec ? kShellNoAssociation : kShellOpened;
+}
+
 }  // namespace
 
 int ShellOpen(const std::string& path) {
@@ -75,11 +86,13 @@ int ShellOpen(const std::string& path) {
     if (!ec) Remember(pid);
     return ResultOf(ec);
   }
-  const std::string opener = FindInPath("xdg-open");
-  if (opener.empty()) return kShellNoAssociation;
-  const auto ec = SpawnProcess(opener, {path}, options, pid);
-  if (!ec) Remember(pid);
-  return ec ? kShellNoAssociation : kShellOpened;
+  return OpenWithDesktop(path);
+}
+
+int ShellOpenAddress(const std::string& address) {
+  ReapEnded();
+  if (address.empty() || address.find('\0') != std::string::npos) return kShellFileNotFound;
+  return OpenWithDesktop(address);
 }
 
 }  // namespace zent::platform
