@@ -17,6 +17,8 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/Utils.h"
+#include "discovery/FindServer.h"
+#include "discovery/NetUtils.h"
 #include "platform/Clock.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
@@ -32,6 +34,27 @@ void NotifyRunningInstance(const std::string& instanceName) {
   AppLog().LogFmt(0, "Instance running: activation notice sent to %d process(es)", reached);
 }
 
+// The server finder's thread lives from process initialisation to process end, whichever
+// way the process ends.
+class FindServerModule {
+ public:
+  FindServerModule() { InitializeFindServer(); }
+  ~FindServerModule() { FinalizeFindServer(); }
+  FindServerModule(const FindServerModule&) = delete;
+  FindServerModule& operator=(const FindServerModule&) = delete;
+};
+
+// The MAC text of the first physical adapter; any failure leaves the engine's own user agent.
+std::string UserAgentFromAdapters() {
+  try {
+    const std::vector<TNetAdapter> adapters = GetNetAdapters(true, true);
+    return adapters.empty() ? std::string() : adapters.front().Mac;
+  } catch (const std::exception& e) {
+    AppLog().Log("GetNetAdapters: ", e);
+    return {};
+  }
+}
+
 // Makes the executable's folder the current directory; a failure is ignored on purpose.
 void EnterExecutableFolder() {
   const std::string exe = GetAppFileName();
@@ -44,9 +67,12 @@ void EnterExecutableFolder() {
 
 int Run(int argc, char** argv) {
   const CommandLine commandLine(argc, argv);
-  // Process-wide initialisation of the modules (log folder; later the language, the finder
-  // thread, the update folders, the floating button's counter, the install registration).
+  // Process-wide initialisation of the modules: log folder, own version, the idle finder
+  // thread (later the language, the update folders, the floating button's counter, the
+  // install registration).
   InitFileLog();
+  InitAppFileInfo();
+  const FindServerModule finder;
 
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
@@ -74,7 +100,7 @@ int Run(int argc, char** argv) {
 
   EnterExecutableFolder();
 
-  const std::string userAgent = EngineUserAgent();
+  const std::string userAgent = UserAgentFromAdapters();
   AppLog().Log(1, "UserAgent: " + userAgent);
   SetEngineUserAgent(userAgent);
   PrepareEngineBeforeApplication();

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QHBoxLayout>
 #include <QPixmap>
 #include <QScreen>
@@ -14,8 +17,12 @@
 #include <QWebEngineView>
 
 #include "app/core/Config.h"
+#include "browser/AppTitle.h"
 #include "browser/BrowserPage.h"
+#include "browser/ConnectRules.h"
+#include "browser/DisconnectNotice.h"
 #include "browser/EngineSetup.h"
+#include "browser/IpInput.h"
 #include "browser/RequestInterceptor.h"
 #include "browser/TextFill.h"
 #include "common/Errors.h"
@@ -63,6 +70,8 @@ TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompt
 }
 
 TMainForm::~TMainForm() {
+  // After this no search report of ours runs; one already posted dies with the window.
+  StopFindServer();
   // The page must go before the profile it was made with; the view then shows nothing.
   if (FCEFPW) FCEFPW->setPage(nullptr);
   FCEF = nullptr;
@@ -132,6 +141,7 @@ void TMainForm::FormCreate() {
 
   BuildStatusBar();
   layout->addWidget(Panel_Bottom);
+  imgConfig->installEventFilter(this);  // a click opens the server address dialog
   BuildLoadingPanel();
 
   // Alt+F4 is swallowed whenever the window's own key handling sees it.
@@ -172,6 +182,7 @@ void TMainForm::FormCreate() {
   }
   imgShowDbgWnd->setVisible(debugMode);
   FBottomText.clear();
+  FClient = std::make_unique<TBroadcastClient>();
   labVerion->setText(Q(FillText(Translate("版本: [%s]"), GetAppVersion())));
 }
 
@@ -241,6 +252,11 @@ void TMainForm::BuildLoadingPanel() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == imgConfig && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    imgConfigClick();
+    return true;
+  }
   if (event->type() == QEvent::Resize) {
     if (watched == pnlLoading) {
       pnlLoadingResize();
@@ -301,38 +317,55 @@ void TMainForm::UMLOADINGLAYOUT() {
 }
 
 void TMainForm::UMBROWSERCREATED() {
-  // Until the server connection sequence arrives, the window opens the "-url" address or the
-  // configured server's page and keeps reloading it every second until it loads.
+  // The connect sequence: work out the server, then open its page or search for it.
   if (FIsSubMonitor) AppLog().Log(0, "副屏");
-  FURI.Reset();
+  ResetServerUri();
   FFixHost = false;
-  if (auto url = commandLine_.Url(); url && !url->empty()) {
+  std::string hostText;
+  FFixHost = ReadFixHost(FFixHost);
+  if (auto ip = commandLine_.Ip()) {
+    hostText = *ip;
+    FFixHost = true;
+  }
+  if (auto url = commandLine_.Url()) {
     FParamURL = *url;
     FFixHost = true;
-    AppLog().Log(1, "ParamURL: " + FParamURL);
-    const QUrl parsed(Q(FParamURL), QUrl::StrictMode);
-    if (!parsed.isValid() || parsed.scheme().isEmpty() || parsed.host().isEmpty()) {
-      AppLog().Log(2, "无效的地址: " + FParamURL);
-      return;  // the window stays on the loading screen
-    }
-    FURI.scheme = parsed.scheme().toStdString();
-    FURI.host = parsed.host().toStdString();
-  } else {
-    const ServerConfig config = ReadServerConfig();
-    AppLog().LogFmt(1, "Conofig: %s:%d", config.host.c_str(), config.port);
-    FURI.Set(config.host, config.port, config.url);
   }
-  requestRules_->Update(FURI.host, FOSID);
-  AppLog().Log(0, "URLCon: " + FURI.PageAddress());
-  if (FURI.host.empty()) {
-    AppLog().Log(0, "No server address: neither -url nor a configured host");
+  const ServerConfig config = ReadServerConfig();
+  try {
+    const TStartAddress start = ChooseStartAddress(FParamURL, hostText, config);
+    AppLog().Log(1, start.logLine);
+    FURI = start.uri;
+    // Network watch: SetNetCheckServer(start.watchHost, start.watchPort) for a start address.
+  } catch (const std::exception& e) {
+    // A start address we cannot read: the window stays on its loading screen and says why.
+    AppLog().Log(std::string(), e);
+    prompts_->ShowError(Translate(kAppTitleText), e.what());
     return;
   }
-  OpenServerPage();
-  if (!FIsSubMonitor && !FIsFullScreen.IsFullScreen()) setWindowState(Qt::WindowMaximized);
+
+  TReplyData reply;
+  if (DirectQuery(reply)) {
+    SetServerUriFromReply(reply);
+  } else if (!FFixHost) {
+    ResetServerUri();
+  }
+  AppLog().Log(0, "URLCon: " + FURI.PageAddress());
+  if (IsHostUnusable()) {
+    StartServerSearch();
+  } else {
+    OpenServerPage();
+  }
+  if (!FIsSubMonitor) MaximizeWindow();
+  ApplyAppTitle();
+  // Device manager: EnsureDeviceMgrStarted() runs here; its failure skips the debug window.
+  // Debug window: CreateDebugWindow with the browser and the debug-mode flag goes here.
 }
 
 void TMainForm::OpenServerPage() {
+  if (!FIsSubMonitor) SaveServerConfig(FURI.host, FURI.port, FURI.path);
+  requestRules_->Update(FURI.host, FOSID);
+  serverPageFailed_ = false;
   if (!FCEF) return;
   if (FIsSubMonitor) {
     LoadPage(QUrl(Q(FURI.PageAddress() + FSubURL)));
@@ -340,6 +373,7 @@ void TMainForm::OpenServerPage() {
     LoadPage(QUrl(Q(FParamURL)));
   } else {
     LoadPage(QUrl(Q(FURI.PageAddress())));
+    // Network watch: SetNetCheckServer(FURI.host, FURI.port) goes here.
   }
 }
 
@@ -348,10 +382,145 @@ void TMainForm::LoadPage(const QUrl& url) {
   FCEF->load(url);
 }
 
+void TMainForm::ResetServerUri() { FURI.Reset(); }
+
+void TMainForm::SetServerUriFromReply(const TReplyData& reply) { FURI = ServerUriFromReply(reply); }
+
+bool TMainForm::IsHostUnusable() const { return zent::IsHostUnusable(FURI.host); }
+
+bool TMainForm::SameServer(const TReplyData& reply) const { return zent::SameServer(FURI, reply); }
+
+bool TMainForm::DirectQuery(TReplyData& reply) {
+  // An unusable host can only be searched for: its answer would name that same host again,
+  // and an echo to a broadcast or network address reaches every machine or none.
+  if (IsHostUnusable()) return false;
+  // Blocks this thread for the echo probe and the request; the loading screen is up then.
+  const bool answered = FClient->HttpDirectional(FURI.host, reply);
+  AppLog().Log(0, "Directional " + FURI.host + ": " + (answered ? reply.ToString() : std::string("no answer")));
+  return answered;
+}
+
+TFindedEvent TMainForm::FinderCallback() {
+  QPointer<TMainForm> self(this);
+  return [self](bool found, const TReplyData& reply, const std::string& error) {
+    // The finder's thread: copy the report and hand it to the window's thread. Never wait
+    // here, StopFindServer waits for a running report. The window stops the finder before it
+    // goes, so it is alive while a report runs; a posted report dies with the window.
+    TMainForm* form = self.data();
+    if (!form) return;
+    QMetaObject::invokeMethod(
+        form, [self, found, reply, error] {
+          if (self) self->ServerFound(found, reply, error);
+        },
+        Qt::QueuedConnection);
+  };
+}
+
+void TMainForm::StartServerSearch() { StartFindServer(FinderCallback()); }
+
+void TMainForm::ServerFound(bool found, const TReplyData& reply, const std::string& error) {
+  if (!found) {
+    tmrConServer->start();
+    AppLog().Log(0, "查找服务器失败: " + reply.ToString() + (error.empty() ? std::string() : " " + error));
+    return;
+  }
+  AppLog().Log(0, "ServerFound: " + reply.ToString());
+  // The page in use stays, unless it is still failing to load: then the search found the
+  // same server again and its page is asked for once more, or the window would wait forever.
+  if (SameServer(reply) && !(FContinuousFind && serverPageFailed_)) return;
+  SetServerUriFromReply(reply);
+  OpenServerPage();
+}
+
 void TMainForm::tmrConServerTimer() {
   tmrConServer->stop();
   if (!FContinuousFind) return;
-  OpenServerPage();
+  if (!FFixHost || IsHostUnusable()) {
+    StartServerSearch();
+    return;
+  }
+  TReplyData reply;
+  if (DirectQuery(reply)) {
+    SetServerUriFromReply(reply);
+    OpenServerPage();
+  } else {
+    tmrConServer->start();  // a fixed host is asked again every second
+  }
+}
+
+void TMainForm::MaximizeWindow() {
+  if (FIsFullScreen.IsFullScreen()) return;
+  // The toolkit replaces the native window when the browser view first shows, and skips a
+  // state it believes is already set: clear it first so the window manager hears it again.
+  if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+}
+
+void TMainForm::ApplyAppTitle() {
+  const QString icon = Q(AppIconFileName());
+  if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
+  SetApplicationTitle(Translate(kAppTitleText));
+  if (!FIsSubMonitor) setWindowTitle(Q(ApplicationTitle()));
+}
+
+void TMainForm::imgConfigClick() {
+  try {
+    std::string host = IsHostUnusable() ? std::string() : FURI.host;
+    bool fix = FFixHost;
+    if (!ShowIpInput(this, commandLine_, host, fix)) return;
+    FFixHost = fix;
+    SaveFixHost(FFixHost);
+    StopFindServer();
+    tmrConServer->stop();
+    imgShowDbgWnd->setVisible(ReadDebugModel(commandLine_));
+    // Debug window: CreateDebugWindow with the browser and the debug-mode flag goes here too.
+    if (!host.empty() && SameHost(host, FURI.host)) return;
+
+    LoadPage(QUrl(QStringLiteral("about:blank")));
+    if (!FIsSubMonitor) pnlLoading->setGeometry(browserArea_->rect());
+    pnlLoading->show();
+    pnlLoading->raise();
+    Label_BottomText->clear();
+    Label_ServerIp->clear();
+    repaint();
+    if (host.empty()) {
+      ResetServerUri();
+      FFixHost = false;
+      FContinuousFind = true;
+      StartServerSearch();
+    } else {
+      FURI.host = host;
+      TReplyData reply;
+      if (DirectQuery(reply)) {
+        SetServerUriFromReply(reply);
+      } else if (!FFixHost) {
+        ResetServerUri();
+      }
+      if (IsHostUnusable()) {
+        StartServerSearch();
+      } else {
+        OpenServerPage();
+      }
+    }
+    // The finder ignores a request made while the search stopped above is still ending; the
+    // timer asks again (a request during a running search is ignored harmlessly).
+    if (IsHostUnusable()) tmrConServer->start();
+  } catch (const std::exception& e) {
+    AppLog().Log(std::string(), e);
+  }
+}
+
+void TMainForm::SendDisconnect() {
+  const auto notice = DisconnectNoticeFor(ReadServerConfig());
+  if (!notice) return;
+  std::string error;
+  const auto status = SendDisconnectNotice(*notice, FOSID, FLumo7LoginParams, error);
+  // Closing goes on whatever the server says or whether it answers at all.
+  if (status) {
+    AppLog().LogFmt(0, "Disconnect %s: %d", notice->Url().c_str(), *status);
+  } else {
+    AppLog().Log(0, "Disconnect " + notice->Url() + ": " + error);
+  }
 }
 
 void TMainForm::ConsoleMessageProcess(const std::string&) {
@@ -395,7 +564,10 @@ void TMainForm::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     const QUrl failed = info.url();
     QMetaObject::invokeMethod(this, [this, failed] { LoadPage(failed); }, Qt::QueuedConnection);
   }
-  if (actions.rearmTimer) tmrConServer->start();
+  if (actions.rearmTimer) {
+    serverPageFailed_ = true;
+    tmrConServer->start();
+  }
   if (actions.runFlagScript) FCEF->runJavaScript(QStringLiteral("inLumo7Browser=true"));
   if (actions.connected) OnConnected();
 }
@@ -481,7 +653,8 @@ bool TMainForm::FormCloseQuery() {
 
 void TMainForm::FormClose() {
   FBottomText.clear();
-  // The disconnect notice and closing the secondary-screen window run here once they exist.
+  if (!FIsSubMonitor) SendDisconnect();
+  // Closing the secondary-screen window runs here once it exists.
 }
 
 void TMainForm::UMCLOSEBROWSER() { close(); }
@@ -532,7 +705,7 @@ void TMainForm::UMDOWNLOADED(const QString& fullPath) {
       throw Exception(Format("ShellExecute.Return: %d", result));
     }
   } catch (const std::exception& e) {
-    prompts_->ShowError(QGuiApplication::applicationDisplayName().toStdString(),
+    prompts_->ShowError(ApplicationTitle(),
                         FillText(Translate("异常：%s"), e.what()));
   }
 }

@@ -23,6 +23,8 @@
 #include "browser/RendererCrashPolicy.h"
 #include "browser/RequestRules.h"
 #include "browser/ServerUri.h"
+#include "discovery/FindServer.h"
+#include "discovery/UdpClient.h"
 #include "browser/UserPrompts.h"
 
 class QWebEngineDownloadRequest;
@@ -97,6 +99,19 @@ class TMainForm : public QMainWindow {
   void BuildLoadingPanel();
   void CreateBrowser();
   void OpenServerPage();
+  // Server connection: the finder's report arrives through the queued FinderCallback.
+  void ServerFound(bool found, const TReplyData& reply, const std::string& error);
+  TFindedEvent FinderCallback();
+  void StartServerSearch();
+  bool DirectQuery(TReplyData& reply);
+  void ResetServerUri();
+  void SetServerUriFromReply(const TReplyData& reply);
+  bool IsHostUnusable() const;
+  bool SameServer(const TReplyData& reply) const;
+  void MaximizeWindow();
+  void ApplyAppTitle();
+  void imgConfigClick();
+  void SendDisconnect();
   void LoadPage(const QUrl& url);
   void ConsoleMessageProcess(const std::string& message);
 
@@ -117,6 +132,7 @@ class TMainForm : public QMainWindow {
   BrowserPage* FCEF = nullptr;          // page_, the browser
   QWebEngineView* FCEFPW = nullptr;     // owned by the central widget (Qt)
   TServerUri FURI;
+  std::unique_ptr<TBroadcastClient> FClient;
   std::string FParamURL;
   bool FFixHost = false;
   bool FCanCloseBrowser = true;
@@ -136,8 +152,8 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<RequestInterceptor> interceptor_;
   TRendererCrashPolicy crashPolicy_;
   bool crashReloadPending_ = false;
+  bool serverPageFailed_ = false;  // the server page's last load failed while connecting
   bool shownOnce_ = false;
-  QUrl startAddress_;  // what the window loads until the server connection takes over
 
   // Controls, with their design names (owned by the window through Qt's parent chain).
   QWidget* browserArea_ = nullptr;
