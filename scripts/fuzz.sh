@@ -21,9 +21,10 @@ for bin in "$build"/fuzz/*_fuzz; do
   echo "-- $name for ${seconds}s"
   "$bin" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$scratch/$name-" \
     "${args[@]}" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' || true
-  if ls "$scratch/$name"-crash-* "$scratch/$name"-leak-* "$scratch/$name"-timeout-* >/dev/null 2>&1; then
+  findings=("$scratch/$name"-crash-* "$scratch/$name"-leak-* "$scratch/$name"-timeout-* "$scratch/$name"-oom-*)
+  if ((${#findings[@]})); then
     echo "$name found a failing input:" >&2
-    ls "$scratch/$name"-* >&2
+    for f in "${findings[@]}"; do echo "  $f" >&2; od -c "$f" | head -20 >&2; done
     exit 1
   fi
 done
