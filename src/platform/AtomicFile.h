@@ -19,8 +19,10 @@ std::error_code ReadWholeFile(const std::string& path, size_t maxBytes, std::str
 // Replaces the file at `path` with `bytes`: writes a temporary file in the same folder,
 // flushes it to disk and renames it over `path`, so readers and a crash see either the old
 // or the new content, never half a file. An existing file keeps its permission bits; a
-// symbolic link keeps pointing at the replaced file. The folder must exist.
-std::error_code ReplaceFile(const std::string& path, std::string_view bytes);
+// symbolic link keeps pointing at the replaced file; a new file gets `newFilePermissions`
+// (POSIX mode bits, less the umask). The folder must exist.
+std::error_code ReplaceFile(const std::string& path, std::string_view bytes,
+                            unsigned newFilePermissions = 0666);
 
 // An exclusive lock between cooperating processes and threads on one folder, held from a
 // successful Acquire until destruction, so a read-modify-write of a file in that folder

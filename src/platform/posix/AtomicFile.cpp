@@ -3,6 +3,7 @@
 // one file system; folder locks with flock(2) on the folder itself, which leaves no lock
 // file behind and dies with the process.
 #include "platform/AtomicFile.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,26 +20,6 @@ namespace zent::platform {
 namespace {
 
 std::error_code LastError() { return {errno, std::system_category()}; }
-
-// Closes a descriptor on every way out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -71,7 +52,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 std::error_code ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes) {
   bytes.clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return LastError();
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return LastError();
@@ -100,7 +81,8 @@ std::error_code ReadWholeFile(const std::string& path, size_t maxBytes, std::str
   return {};
 }
 
-std::error_code ReplaceFile(const std::string& path, std::string_view bytes) {
+std::error_code ReplaceFile(const std::string& path, std::string_view bytes,
+                            unsigned newFilePermissions) {
   static std::atomic<unsigned> counter{0};
   const std::string target = ResolveTarget(path);
 
@@ -112,12 +94,13 @@ std::error_code ReplaceFile(const std::string& path, std::string_view bytes) {
   int raw = -1;
   for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
     temp = target + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    // 0666 lets the umask decide a new file's permissions, as for any newly created file.
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // The umask still applies to a new file's permissions, as for any newly created file.
+    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                 static_cast<mode_t>(newFilePermissions & 07777));
     if (raw < 0 && errno != EEXIST) return LastError();
   }
   if (raw < 0) return std::make_error_code(std::errc::file_exists);
-  Fd fd(raw);
+  UniqueFd fd(raw);
 
   auto fail = [&](std::error_code ec) {
     ::close(fd.release());
@@ -139,7 +122,7 @@ std::error_code ReplaceFile(const std::string& path, std::string_view bytes) {
   }
   // Make the rename itself durable. The new content is already in place; a folder that
   // cannot be synced (some file systems refuse) does not undo the write.
-  Fd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) ::fsync(folder.get());
   return {};
 }
@@ -150,7 +133,7 @@ FolderLock::~FolderLock() {
 
 std::error_code FolderLock::Acquire(const std::string& folder) {
   if (fd_ >= 0) return {};
-  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0) return LastError();
   while (::flock(fd.get(), LOCK_EX) != 0) {
     if (errno != EINTR) return LastError();

@@ -2,6 +2,7 @@
 // another thread raises; the gateway from /proc/net/route; ICMP echo through an
 // unprivileged ICMP datagram socket, falling back to a raw socket (needs CAP_NET_RAW).
 #include "platform/Net.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -270,29 +271,11 @@ std::error_code UdpSocket::Receive(std::span<uint8_t> buffer, int timeoutMs, Wak
 
 // ---- ICMP echo ----
 
-namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 bool IcmpEcho(uint32_t address, std::span<const uint8_t> request, int timeoutMs) noexcept {
   if (request.size() < 8 || request[0] != 8) return false;
   bool raw = false;
-  Fd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
-  Fd rawSock(sock.get() < 0 ? ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP) : -1);
+  UniqueFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
+  UniqueFd rawSock(sock.get() < 0 ? ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP) : -1);
   const int fd = sock.get() >= 0 ? sock.get() : rawSock.get();
   if (fd < 0) return false;
   raw = sock.get() < 0;

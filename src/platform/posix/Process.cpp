@@ -2,6 +2,7 @@
 // with posix_spawn (never a shell) and awaited through a pidfd, which gives a real timed
 // wait without a SIGCHLD handler. The child keeps none of our descriptors beyond 0-2.
 #include "platform/Process.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -42,20 +43,6 @@ std::optional<std::string> ReadLink(const std::string& path) {
     buf.resize(buf.size() * 2);
   }
 }
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Through syscall(): glibc 2.36 declares pidfd_open without C linkage for C++.
 int PidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }

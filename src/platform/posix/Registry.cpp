@@ -5,6 +5,9 @@
 // that is renamed over the hive, so no writer loses another's values and a crash leaves
 // either the old or the new file.
 #include "platform/Registry.h"
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -45,31 +48,13 @@ bool IsRootKey(RegRoot root, const std::string& key) { return key == RootName(ro
 
 std::string Folder(const std::string& file) { return file.substr(0, file.rfind('/')); }
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 // A missing hive is an empty one. `complete` tells whether the whole file was read.
 std::error_code ReadHive(const std::string& path, RegHive& hive, bool& complete) {
   complete = true;
   hive = RegHive{};
   // Non-blocking, so a FIFO planted in the hive's place cannot hang the reader.
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     if (errno == ENOENT) return {};
     return FromErrno(errno);
@@ -124,19 +109,6 @@ std::error_code CheckWritable(const std::string& hivePath) {
   return {};
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // One locked read-change-replace cycle. `change` returns false when nothing changed.
 std::error_code UpdateHive(RegRoot root, const std::function<bool(RegHive&)>& change) {
   const std::string path = RegistryKey::HivePath(root);
@@ -146,7 +118,7 @@ std::error_code UpdateHive(RegRoot root, const std::function<bool(RegHive&)>& ch
   if (auto ec = MakeFolders(folder, user ? 0700 : 0755)) return ec;
 
   // flock needs no write access, so a lock file created by another user still serves.
-  Fd lock(::open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, user ? 0600 : 0644));
+  UniqueFd lock(::open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, user ? 0600 : 0644));
   if (lock.get() < 0) return FromErrno(errno);
   while (::flock(lock.get(), LOCK_EX) != 0) {
     if (errno != EINTR) return FromErrno(errno);
@@ -158,29 +130,9 @@ std::error_code UpdateHive(RegRoot root, const std::function<bool(RegHive&)>& ch
   if (!complete) return std::make_error_code(std::errc::file_too_large);
   if (!change(hive)) return {};
 
-  mode_t mode = user ? 0600 : 0644;
-  struct stat st{};
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-
-  std::string temp = folder + "/." + path.substr(folder.size() + 1) + ".XXXXXX";
-  Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-  if (out.get() < 0) return FromErrno(errno);
-  const std::string bytes = hive.Serialise();
-  std::error_code ec;
-  if (!WriteAll(out.get(), bytes) || ::fchmod(out.get(), mode) != 0 || ::fsync(out.get()) != 0) {
-    ec = FromErrno(errno);
-  } else if (::close(out.release()) != 0) {
-    ec = FromErrno(errno);
-  } else if (::rename(temp.c_str(), path.c_str()) != 0) {
-    ec = FromErrno(errno);
+  if (auto ec = ReplaceFile(path, hive.Serialise(), user ? 0600 : 0644)) {
+    return ec.category() == std::system_category() ? FromErrno(ec.value()) : ec;
   }
-  if (ec) {
-    ::unlink(temp.c_str());
-    return ec;
-  }
-  // The rename itself reaches the disk with the folder.
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
   return {};
 }
 
@@ -188,13 +140,8 @@ std::error_code UpdateHive(RegRoot root, const std::function<bool(RegHive&)>& ch
 
 std::string RegistryKey::HivePath(RegRoot root) {
   if (root == RegRoot::CurrentUser) {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-      return std::string(xdg) + "/zent/registry/user.reg";
-    }
-    if (const char* home = std::getenv("HOME"); home && *home) {
-      return std::string(home) + "/.config/zent/registry/user.reg";
-    }
-    return {};
+    const auto config = RoamingAppDataFolder();
+    return config ? *config + "zent/registry/user.reg" : std::string();
   }
   std::string first = "/etc/xdg";
   if (const char* dirs = std::getenv("XDG_CONFIG_DIRS"); dirs && *dirs) {
