@@ -36,13 +36,15 @@ std::string FindInPath(const std::string& name) {
   std::string_view rest = path;
   while (true) {
     const size_t colon = rest.find(':');
-    std::string dir(rest.substr(0, colon));
-    if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/" + name;
-    struct stat st{};
-    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
+    const std::string_view dir = rest.substr(0, colon);
+    // An empty entry would mean the current folder; a kiosk never runs programs from there.
+    if (!dir.empty()) {
+      const std::string candidate = std::string(dir) + "/" + name;
+      struct stat st{};
+      if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          ::access(candidate.c_str(), X_OK) == 0) {
+        return candidate;
+      }
     }
     if (colon == std::string_view::npos) return {};
     rest.remove_prefix(colon + 1);
