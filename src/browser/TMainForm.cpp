@@ -142,6 +142,7 @@ void TMainForm::FormCreate() {
   BuildStatusBar();
   layout->addWidget(Panel_Bottom);
   imgConfig->installEventFilter(this);  // a click opens the server address dialog
+  installEventFilter(this);             // a replaced native window must be maximised again
   BuildLoadingPanel();
 
   // Alt+F4 is swallowed whenever the window's own key handling sees it.
@@ -252,6 +253,10 @@ void TMainForm::BuildLoadingPanel() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == this && event->type() == QEvent::WinIdChange && !FIsSubMonitor &&
+      (windowState() & Qt::WindowMaximized)) {
+    QMetaObject::invokeMethod(this, [this] { MaximizeWindow(); }, Qt::QueuedConnection);
+  }
   if (watched == imgConfig && event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     imgConfigClick();
@@ -449,7 +454,7 @@ void TMainForm::tmrConServerTimer() {
 }
 
 void TMainForm::MaximizeWindow() {
-  if (FIsFullScreen.IsFullScreen()) return;
+  if (FIsFullScreen.IsFullScreen() || !windowHandle()) return;
   // The toolkit replaces the native window when the browser view first shows, and skips a
   // state it believes is already set: clear it first so the window manager hears it again.
   if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);

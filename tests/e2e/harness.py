@@ -29,6 +29,9 @@ import urllib.parse
 import urllib.request
 
 SERVER_HOST = "127.0.0.1"
+# The far side of the namespace's veth pair: a stand-in there is reached over a real link, so
+# the program's search goes out as a broadcast.
+PEER_HOST = "10.77.0.1"
 OTHER_HOST = "127.0.0.2"
 SERVER_PORT = 8080
 APP_URL = f"http://{SERVER_HOST}:{SERVER_PORT}/lumo7/"
@@ -276,12 +279,32 @@ class Display:
 # ---------------------------------------------------------------------------------------------
 # Stand-in server
 
+# Runs one control call inside the far side's namespace (its control port is on its loopback).
+_FAR_CALL = r"""
+import sys, urllib.error, urllib.request
+url, method, timeout = sys.argv[1], sys.argv[2], float(sys.argv[3])
+data = sys.stdin.buffer.read() if method == "POST" else None
+try:
+    with urllib.request.urlopen(urllib.request.Request(url, data=data, method=method),
+                                timeout=timeout) as r:
+        sys.stdout.buffer.write(r.read())
+except urllib.error.HTTPError as e:
+    sys.stderr.write(f"{e.code} {e.read().decode(errors='replace')}")
+    sys.exit(3)
+"""
+
+
 class StandIn:
-    def __init__(self, workdir, extra_args=()):
+    def __init__(self, workdir, extra_args=(), far_side=False):
         self.record_path = os.path.join(workdir, "standin-records.jsonl")
         script = os.path.join(source_dir(), "tools", "standin_server.py")
+        self.netns = os.environ.get("ZENT_PEER_NETNS") if far_side else None
+        if far_side and not self.netns:
+            raise RuntimeError("ZENT_PEER_NETNS is not set: run inside scripts/netns.sh")
+        prefix = ["nsenter", f"--net={self.netns}"] if self.netns else []
+        self.address = PEER_HOST if far_side else SERVER_HOST
         self.proc = subprocess.Popen(
-            [sys.executable, script, "--address", SERVER_HOST, "--port", str(SERVER_PORT),
+            [*prefix, sys.executable, script, "--address", self.address, "--port", str(SERVER_PORT),
              "--other-address", OTHER_HOST, "--record", self.record_path, *extra_args],
             stdout=subprocess.PIPE, stderr=log_file(workdir, "standin.err"),
             start_new_session=True)
@@ -298,6 +321,16 @@ class StandIn:
 
     def call(self, path, body=None, timeout=30):
         data = None if body is None else json.dumps(body).encode("utf-8")
+        if self.netns:
+            res = subprocess.run(
+                ["nsenter", f"--net={self.netns}", sys.executable, "-c", _FAR_CALL,
+                 self.control + path, "GET" if body is None else "POST", str(timeout)],
+                input=data or b"", capture_output=True, timeout=timeout + 10)
+            if res.returncode == 3:
+                raise HarnessError(f"stand-in control {path}: {res.stderr.decode(errors='replace')}")
+            if res.returncode != 0:
+                raise OSError(f"stand-in control {path}: {res.stderr.decode(errors='replace')}")
+            return json.loads(res.stdout.decode("utf-8"))
         req = urllib.request.Request(self.control + path, data=data,
                                      method="GET" if body is None else "POST")
         try:
@@ -496,8 +529,9 @@ class Program:
 class Environment:
     """Everything one test needs; `close` tears it all down."""
 
-    def __init__(self, server_args=()):
+    def __init__(self, server_args=(), far_side=False, start_server=True):
         require_namespace()
+        self.server_far_side = far_side
         self.exe_src = os.environ.get("ZENT_BROWSER_BIN", "")
         if not os.path.isfile(self.exe_src):
             raise RuntimeError(f"ZENT_BROWSER_BIN does not name the program: {self.exe_src!r}")
@@ -511,7 +545,8 @@ class Environment:
             self._copy_program_folder(os.path.dirname(self.exe_src), self.bin)
             self.exe = os.path.join(self.bin, os.path.basename(self.exe_src))
             self.display = Display(self.tmp)
-            self.server = StandIn(self.tmp, server_args)
+            if start_server:
+                self.start_server(server_args)
             env = dict(self.display.env)
             for k in list(env):
                 if k.startswith(("XDG_", "QT_", "QTWEBENGINE_")):
@@ -542,6 +577,11 @@ class Environment:
                 shutil.copy2(s, d)
         shutil.copytree(src, dst, symlinks=True, copy_function=link_or_copy,
                         ignore=shutil.ignore_patterns("Logs", "*.cnfg", "Temp"))
+
+    def start_server(self, server_args=()):
+        """Starts the stand-in (on the far side when the environment says so)."""
+        self.server = StandIn(self.tmp, server_args, self.server_far_side)
+        return self.server
 
     # Program ---------------------------------------------------------------------------
 
@@ -635,9 +675,11 @@ class E2ETestCase(unittest.TestCase):
     """Gives each test `self.env`, torn down whatever the test's outcome."""
 
     server_args = ()
+    server_far_side = False  # the stand-in on the far side of the veth pair
+    server_at_start = True   # False: the test starts it with self.env.start_server()
 
     def setUp(self):
-        self.env = Environment(self.server_args)
+        self.env = Environment(self.server_args, self.server_far_side, self.server_at_start)
         self.addCleanup(self.env.close)
         self.server = self.env.server
         self.display = self.env.display
