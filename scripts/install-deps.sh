@@ -15,6 +15,8 @@ packages=(
   iproute2 util-linux
   # stand-in server and test tools; end-to-end tests, demo and start-up benchmark
   python3 xvfb openbox x11-utils xdotool imagemagick fonts-wqy-zenhei
+  # two monitors for the secondary-screen tests: Xorg's dummy driver with two heads, xrandr
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 )
 
 missing=()

@@ -116,6 +116,7 @@ int Run(int argc, char** argv) {
 
   RoleNoticeWatcher notices;
   QObject::connect(&notices, &RoleNoticeWatcher::activateRequested, &form, &TMainForm::BringAppToFront);
+  QObject::connect(&notices, &RoleNoticeWatcher::noticeReceived, &form, &TMainForm::appEventMessage);
   notices.Open(instanceName);
 
   form.show();

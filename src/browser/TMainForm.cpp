@@ -24,6 +24,7 @@
 #include "browser/EngineSetup.h"
 #include "browser/IpInput.h"
 #include "browser/RequestInterceptor.h"
+#include "browser/SubScreenChannel.h"
 #include "browser/TextFill.h"
 #include "common/Errors.h"
 #include "common/FileLog.h"
@@ -168,7 +169,8 @@ void TMainForm::FormCreate() {
   }
   if (FIsSubMonitor) {
     Panel_Bottom->hide();
-    // Placing on the last monitor belongs to the secondary-screen mode.
+    // The main instance finds this window by its identity caption.
+    OpenSubScreenIdentity();
   } else {
     setWindowState(Qt::WindowMaximized);
   }
@@ -182,9 +184,16 @@ void TMainForm::FormCreate() {
     AppLog().Log("ReadDebugModel: ", e);
   }
   imgShowDbgWnd->setVisible(debugMode);
-  FBottomText.clear();
+  FBottomText.Clear();
   FClient = std::make_unique<TBroadcastClient>();
   labVerion->setText(Q(FillText(Translate("版本: [%s]"), GetAppVersion())));
+
+  // Placement follows the looser role test (any argument containing "-suburl").
+  if (commandLine_.IsSubScreenArg()) {
+    FIsSubMonitor = true;
+    FIsFullScreen = TFullScreenState(true, FIsFullScreen.IsFullScreen());
+    PlaceOnLastMonitor();
+  }
 }
 
 void TMainForm::BuildStatusBar() {
@@ -296,6 +305,7 @@ void TMainForm::FormShow() {
   CreateBrowser();
   // The floating restore button follows the browser area here once it exists.
   if (ReadRunOptions()) FullScreenOn();
+  if (commandLine_.IsSubScreenArg()) PlaceOnLastMonitor(false);  // fully on the last monitor
 }
 
 void TMainForm::CreateBrowser() {
@@ -528,10 +538,6 @@ void TMainForm::SendDisconnect() {
   }
 }
 
-void TMainForm::ConsoleMessageProcess(const std::string&) {
-  // The page command channel parses the console messages here once it arrives.
-}
-
 void TMainForm::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
     FLoadRules.OnStarted();
@@ -585,15 +591,13 @@ void TMainForm::OnConnected() {
   const std::string serverText = FillText(Translate("已连接服务器: [%s]"), FURI.host);
   Label_ServerIp->setText(Q(serverText));
   AppLog().Log(0, serverText);
-  if (auto it = FBottomText.find(FCEF->url().toString().toStdString()); it != FBottomText.end()) {
-    Label_BottomText->setText(Q(it->second));
-  }
+  if (auto text = FBottomText.Find(FCEF->url().toString().toStdString())) Label_BottomText->setText(Q(*text));
 }
 
 void TMainForm::ShowStatusText(const std::string& text) { Label_BottomText->setText(Q(text)); }
 
 void TMainForm::SetBottomText(const std::string& pageAddress, const std::string& text) {
-  FBottomText[pageAddress] = text;
+  FBottomText.Set(pageAddress, text);
 }
 
 void TMainForm::OnFullScreenRequested(QWebEngineFullScreenRequest request) {
@@ -641,6 +645,8 @@ void TMainForm::BringAppToFront() {
   activateWindow();
 }
 
+void TMainForm::ShowDebugWindow() {}  // the debug window's module shows its window here
+
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (!FormCloseQuery()) {
     event->ignore();
@@ -657,8 +663,9 @@ bool TMainForm::FormCloseQuery() {
 }
 
 void TMainForm::FormClose() {
-  FBottomText.clear();
+  FBottomText.Clear();
   if (!FIsSubMonitor) SendDisconnect();
+  if (!FIsSubMonitor) CloseSubScreen();
   // Closing the secondary-screen window runs here once it exists.
 }
 

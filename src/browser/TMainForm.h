@@ -23,6 +23,8 @@
 #include "browser/RendererCrashPolicy.h"
 #include "browser/RequestRules.h"
 #include "browser/ServerUri.h"
+#include "browser/core/BottomTexts.h"
+#include "browser/core/ConsoleCommand.h"
 #include "discovery/FindServer.h"
 #include "discovery/UdpClient.h"
 #include "browser/UserPrompts.h"
@@ -37,6 +39,7 @@ namespace zent {
 
 class BrowserPage;
 class RequestInterceptor;
+class SubScreenChannel;
 
 inline constexpr const char* kMainFormCaption = "Nemi餐饮管理系统";
 inline constexpr const char* kSubScreenCaption = "Lumo7Browser:{276E2177-7A03-4C90-9DE8-CD662DC7250E}";
@@ -63,9 +66,15 @@ class TMainForm : public QMainWindow {
   void ShowStatusText(const std::string& text);
   // Remembers a status text for a page address (the page command channel fills it).
   void SetBottomText(const std::string& pageAddress, const std::string& text);
+  // Runs "resetDeviceMgr();" in the page after the device manager was reset; errors ignored.
+  void ResetDeviceMgrNotify();
 
   // Brings this window in front of the others (a second start of our role asked for it).
   void BringAppToFront();
+
+  // Shows the debug window when debug mode made one: Alt+F12, the status-bar image and the
+  // secondary screen's debug request all end here.
+  void ShowDebugWindow();
 
   // Download flow, step 1: asks where to save a download the page offered under
   // `suggestedName`. The confirmed target, or nullopt when the operator cancelled.
@@ -83,6 +92,8 @@ class TMainForm : public QMainWindow {
   void UMCLOSEBROWSER();
   void UMDOWNLOADED(const QString& fullPath);
   void UMLOADINGLAYOUT();
+  // Notices from outside parties that are not activations (the debug request 0x8490).
+  void appEventMessage(quint32 message, quint32 wParam, quint32 lParam);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -114,6 +125,13 @@ class TMainForm : public QMainWindow {
   void SendDisconnect();
   void LoadPage(const QUrl& url);
   void ConsoleMessageProcess(const std::string& message);
+  void ShowPageStatusText(const std::string& text);
+  void RunPageCommand(const TPageCommand& command, const std::string& pageAddress);
+  void OpenUrl(const std::string& address);
+  void PlayAD(const TPageCommand& command);
+  void PlaceOnLastMonitor(bool logPlacement = true);
+  void OpenSubScreenIdentity();
+  void CloseSubScreen();
 
   void OnLoadingChanged(const QWebEngineLoadingInfo& info);
   void OnConnected();
@@ -141,7 +159,7 @@ class TMainForm : public QMainWindow {
   bool FIsSubMonitor = false;
   std::string FSubURL;
   TLoadEndRules FLoadRules;  // holds FLoadErrored
-  std::unordered_map<std::string, std::string> FBottomText;
+  TBottomTexts FBottomText;
   TFullScreenState FIsFullScreen{false, false};
 
   CommandLine commandLine_;
@@ -152,6 +170,8 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<RequestInterceptor> interceptor_;
   TRendererCrashPolicy crashPolicy_;
   bool crashReloadPending_ = false;
+  std::unique_ptr<SubScreenChannel> subScreenChannel_;  // secondary instance: its identity served
+  QTimer* statusPaintHold_ = nullptr;  // page status texts: repaints held back while it runs
   bool serverPageFailed_ = false;  // the server page's last load failed while connecting
   bool shownOnce_ = false;
 
