@@ -10,11 +10,14 @@
 #include "app/core/CommandLine.h"
 #include "app/core/Config.h"
 #include "browser/ActivationRule.h"
+#include "browser/DbgWin.h"
 #include "browser/EngineSetup.h"
+#include "browser/FloatBtnForm.h"
 #include "browser/QtUserPrompts.h"
 #include "browser/RoleNoticeWatcher.h"
 #include "browser/TMainForm.h"
 #include "common/FileLog.h"
+#include "extras/FloatBtnTaps.h"
 #include "common/Format.h"
 #include "common/Utils.h"
 #include "discovery/FindServer.h"
@@ -65,14 +68,26 @@ void EnterExecutableFolder() {
   }
 }
 
+// Frees the floating button and the debug window while the window system is still there.
+struct AuxWindowsEnd {
+  AuxWindowsEnd() = default;
+  AuxWindowsEnd(const AuxWindowsEnd&) = delete;
+  AuxWindowsEnd& operator=(const AuxWindowsEnd&) = delete;
+  ~AuxWindowsEnd() {
+    FinalizeDebugWindow();
+    FinalizeFloatButton();
+  }
+};
+
 int Run(int argc, char** argv) {
   const CommandLine commandLine(argc, argv);
   // Process-wide initialisation of the modules: log folder, own version, the idle finder
-  // thread (later the language, the update folders, the floating button's counter, the
+  // thread, the floating button's tap watcher (later the language, the update folders, the
   // install registration).
   InitFileLog();
   InitAppFileInfo();
   const FindServerModule finder;
+  const FloatBtnTapsScope floatButtonTaps;
 
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
@@ -113,6 +128,7 @@ int Run(int argc, char** argv) {
   QtUserPrompts* promptsView = prompts.get();
   TMainForm form(commandLine, std::move(prompts));
   promptsView->SetOwner(&form);
+  const AuxWindowsEnd auxWindowsEnd;  // before the window goes
 
   RoleNoticeWatcher notices;
   QObject::connect(&notices, &RoleNoticeWatcher::activateRequested, &form, &TMainForm::BringAppToFront);

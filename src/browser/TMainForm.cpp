@@ -20,12 +20,16 @@
 #include "browser/AppTitle.h"
 #include "browser/BrowserPage.h"
 #include "browser/ConnectRules.h"
+#include "browser/DbgWin.h"
 #include "browser/DisconnectNotice.h"
 #include "browser/EngineSetup.h"
+#include "browser/FloatBtnForm.h"
+#include "browser/GlobalHotKey.h"
 #include "browser/IpInput.h"
 #include "browser/RequestInterceptor.h"
 #include "browser/SubScreenChannel.h"
 #include "browser/TextFill.h"
+#include "browser/WidgetEvents.h"
 #include "common/Errors.h"
 #include "common/FileLog.h"
 #include "common/Format.h"
@@ -90,7 +94,8 @@ void TMainForm::Loaded(const CommandLine& commandLine) {
     setWindowFlag(Qt::FramelessWindowHint, true);
     FIsFullScreen = TFullScreenState(true, true);
   } else {
-    // The debug hot key (Alt+F12) is registered with the debug window's module.
+    // Alt+F12 shows the debug window; without debug mode there is none and the key does nothing.
+    FHotKey = new GlobalHotKey(this, [this] { ShowDebugWindow(); });  // owned by the window
     FIsFullScreen = TFullScreenState(false, false);
   }
 }
@@ -138,7 +143,25 @@ void TMainForm::FormCreate() {
   browserLayout->addWidget(FCEFPW);
 
   FContinuousFind = true;
-  // The floating restore button of the main instance attaches here when it arrives.
+  if (!FIsSubMonitor) {
+    // The floating restore button's taps leave full screen. The button outlives this window.
+    TfrmFloatButton* button = GetFloatButton();
+    QPointer<TMainForm> self(this);
+    button->SetRestoreMainForm([self] {
+      if (self && self->IsFullScreenMode()) self->FullScreenOff();
+    });
+    button->SetNoticeBox([self](const std::string& caption, const std::string& text) {
+      if (self) self->prompts_->ShowInfo(caption, text);
+    });
+  }
+  OnGeometryChange(this, {this, FCEFPW}, [this] { AlignFloatButton(); });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) {
+      appEventActivate();
+    } else {
+      appEventDeactivate();
+    }
+  });
 
   BuildStatusBar();
   layout->addWidget(Panel_Bottom);
@@ -225,7 +248,7 @@ void TMainForm::BuildStatusBar() {
   iconRow->addWidget(imgConfig);
   iconRow->addWidget(imgShowDbgWnd);
   iconRow->addStretch(1);
-  // Clicks open the server address dialog and the debug window once those exist.
+  OnClick(imgShowDbgWnd, [this] { ShowDebugWindow(); });  // imgShowDbgWndClick
 
   Label_BottomText = new QLabel(frame);
   Label_BottomText->setObjectName(QStringLiteral("Label_BottomText"));
@@ -303,8 +326,10 @@ void TMainForm::FormShow() {
   pnlLoading->raise();
   QMetaObject::invokeMethod(this, "UMLOADINGLAYOUT", Qt::QueuedConnection);
   CreateBrowser();
-  // The floating restore button follows the browser area here once it exists.
-  if (ReadRunOptions()) FullScreenOn();
+  AlignFloatButton();
+  // After the browser view's first showing, which replaces the native window and with it a
+  // state set now.
+  if (ReadRunOptions()) QMetaObject::invokeMethod(this, [this] { FullScreenOn(); }, Qt::QueuedConnection);
   if (commandLine_.IsSubScreenArg()) PlaceOnLastMonitor(false);  // fully on the last monitor
 }
 
@@ -374,7 +399,11 @@ void TMainForm::UMBROWSERCREATED() {
   if (!FIsSubMonitor) MaximizeWindow();
   ApplyAppTitle();
   // Device manager: EnsureDeviceMgrStarted() runs here; its failure skips the debug window.
-  // Debug window: CreateDebugWindow with the browser and the debug-mode flag goes here.
+  try {
+    zent::CreateDebugWindow(FCEF, ReadDebugModel(commandLine_));
+  } catch (const std::exception& e) {
+    AppLog().Log("ReadDebugModel: ", e);
+  }
 }
 
 void TMainForm::OpenServerPage() {
@@ -487,8 +516,9 @@ void TMainForm::imgConfigClick() {
     SaveFixHost(FFixHost);
     StopFindServer();
     tmrConServer->stop();
-    imgShowDbgWnd->setVisible(ReadDebugModel(commandLine_));
-    // Debug window: CreateDebugWindow with the browser and the debug-mode flag goes here too.
+    const bool debugMode = ReadDebugModel(commandLine_);
+    imgShowDbgWnd->setVisible(debugMode);
+    zent::CreateDebugWindow(FCEF, debugMode);
     if (!host.empty() && SameHost(host, FURI.host)) return;
 
     LoadPage(QUrl(QStringLiteral("about:blank")));
@@ -645,7 +675,20 @@ void TMainForm::BringAppToFront() {
   activateWindow();
 }
 
-void TMainForm::ShowDebugWindow() {}  // the debug window's module shows its window here
+void TMainForm::ShowDebugWindow() { zent::ShowDebugWindow(); }
+
+void TMainForm::AlignFloatButton() {
+  // Only a shown window has its place on screen; showing it aligns the button.
+  if (!isVisible() || !FCEFPW) return;
+  PlaceFloatButton(FCEFPW->mapToGlobal(QPoint(0, 0)));
+}
+
+void TMainForm::appEventActivate() {
+  ShowFloatButton();
+  if (!FIsSubMonitor && FCEFPW) FCEFPW->setFocus();
+}
+
+void TMainForm::appEventDeactivate() { HideFloatButton(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (!FormCloseQuery()) {

@@ -38,6 +38,7 @@ class QWebEngineView;
 namespace zent {
 
 class BrowserPage;
+class GlobalHotKey;
 class RequestInterceptor;
 class SubScreenChannel;
 
@@ -75,6 +76,8 @@ class TMainForm : public QMainWindow {
   // Shows the debug window when debug mode made one: Alt+F12, the status-bar image and the
   // secondary screen's debug request all end here.
   void ShowDebugWindow();
+  // Puts the floating restore button at the browser area's top-left corner, on screen.
+  void AlignFloatButton();
 
   // Download flow, step 1: asks where to save a download the page offered under
   // `suggestedName`. The confirmed target, or nullopt when the operator cancelled.
@@ -144,6 +147,8 @@ class TMainForm : public QMainWindow {
   void tmrConServerTimer();
   void pnlLoadingResize();
   void Action_UnAltF4Execute() {}
+  void appEventActivate();
+  void appEventDeactivate();
 
   // Fields.
   std::string FOSID;
@@ -189,6 +194,7 @@ class TMainForm : public QMainWindow {
   QAction* Action_UnAltF4 = nullptr;
   QTimer* tmrBrowserCreate = nullptr;
   QTimer* tmrConServer = nullptr;
+  GlobalHotKey* FHotKey = nullptr;  // Alt+F12, main instance only; owned by the window
 };
 
 }  // namespace zent
