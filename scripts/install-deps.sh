@@ -9,6 +9,8 @@ packages=(
   libpcre2-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
   # the browser window: Qt 6 Widgets and WebEngine
   qt6-base-dev qt6-webengine-dev
+  # the floating button's input-only window and the Alt+F12 grab talk to the X server
+  libxcb1-dev
   # tests, sanitizers, fuzzing, benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the private network namespace the tests run in
