@@ -39,7 +39,7 @@ TEST_F(NamedLockTest, NamesMapToDistinctFilesInTheirFolders) {
       {"Lumo7Browser", session + "Lumo7Browser.lock"},
       {"a/b", session + "a%2Fb.lock"},
       {"a%2Fb", session + "a%252Fb.lock"},
-      {"../x", session + "..%2Fx.lock"},
+      {"../x", session + "%2E.%2Fx.lock"},
       {"", session + ".lock"},
       {"\xE5\xB9\xBF", session + "%E5%B9%BF.lock"},
       {"Local\\x", session + "x.lock"},

@@ -3,6 +3,7 @@
 // name behind. Lock files are never deleted: unlinking a lock file races with a process
 // that has just opened it and would let two holders lock two different files.
 #include "platform/NamedLock.h"
+#include "platform/posix/RuntimeFiles.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -22,8 +23,6 @@ constexpr std::string_view kGlobalPrefix = "Global\\";
 constexpr std::string_view kLocalPrefix = "Local\\";
 constexpr const char* kGlobalFolder = "/tmp/zent-global";
 
-std::error_code LastError() { return {errno, std::system_category()}; }
-
 bool IsGlobal(const std::string& name) { return name.starts_with(kGlobalPrefix); }
 
 // The name without its namespace prefix ("Local\" is the session, like no prefix).
@@ -32,25 +31,6 @@ std::string_view BareName(const std::string& name) {
   if (n.starts_with(kGlobalPrefix)) n.remove_prefix(kGlobalPrefix.size());
   else if (n.starts_with(kLocalPrefix)) n.remove_prefix(kLocalPrefix.size());
   return n;
-}
-
-// Every byte outside [A-Za-z0-9._-] is percent-encoded, so two names never share a file
-// and no name can climb out of the folder.
-std::string EncodeName(std::string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : name) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '.' || c == '_' || c == '-';
-    if (plain) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out + ".lock";
 }
 
 std::string SessionFolder() {
@@ -116,7 +96,7 @@ NamedLock::~NamedLock() {
 
 std::string NamedLock::PathFor(const std::string& name) {
   const std::string folder = IsGlobal(name) ? kGlobalFolder : SessionFolder();
-  return folder + "/" + EncodeName(BareName(name));
+  return folder + "/" + EncodeFileName(BareName(name)) + ".lock";
 }
 
 std::error_code NamedLock::Open() {

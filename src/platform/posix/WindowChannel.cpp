@@ -2,6 +2,7 @@
 // a little-endian 32-bit number: the caller sends one message number, the server answers
 // with the receipt and then the outcome.
 #include "platform/WindowChannel.h"
+#include "platform/posix/RuntimeFiles.h"
 
 #include <errno.h>
 #include <poll.h>
@@ -19,13 +20,6 @@
 namespace zent::platform {
 namespace {
 
-std::error_code LastError() { return {errno, std::system_category()}; }
-
-std::string RuntimeFolder() {
-  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) return run;
-  return "/tmp/zent-" + std::to_string(::getuid());
-}
-
 std::string Digest(const std::string& text) {
   // FNV-1a, 64 bits: a stable name, not a secret.
   uint64_t h = 1469598103934665603ull;
@@ -37,31 +31,6 @@ std::string Digest(const std::string& text) {
   std::string out(16, '0');
   for (int i = 15; i >= 0; --i, h >>= 4) out[i] = kHex[h & 15];
   return out;
-}
-
-std::error_code MakeFolder(const std::string& path) {
-  for (size_t pos = 1; pos <= path.size(); ++pos) {
-    if (pos != path.size() && path[pos] != '/') continue;
-    const std::string part = path.substr(0, pos);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return LastError();
-  }
-  return {};
-}
-
-bool MakeAddress(const std::string& path, sockaddr_un& addr) {
-  std::memset(&addr, 0, sizeof addr);
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof addr.sun_path) return false;
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  return true;
-}
-
-void PutWord(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetWord(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 int64_t NowMs() {
@@ -112,14 +81,14 @@ ReadOutcome ReadWord(int fd, int64_t deadline, uint32_t& word, std::error_code& 
       return ReadOutcome::Failed;
     }
   }
-  word = GetWord(buf.data());
+  word = GetLe32(buf.data());
   return ReadOutcome::Word;
 }
 
 }  // namespace
 
 std::string WindowChannelPath(const std::string& identity) {
-  return RuntimeFolder() + "/zent-window/" + Digest(identity) + ".sock";
+  return UserRuntimeFolder() + "/zent-window/" + Digest(identity) + ".sock";
 }
 
 WindowChannelPeer::~WindowChannelPeer() {
@@ -145,13 +114,13 @@ std::optional<uint32_t> WindowChannelPeer::ReadMessage(bool& ended) {
     return std::nullopt;
   }
   got_ = 0;
-  return GetWord(bytes);
+  return GetLe32(bytes);
 }
 
 bool WindowChannelPeer::Answer(uint32_t word) {
   if (fd_ < 0) return false;
   std::array<uint8_t, 4> data{};
-  PutWord(data.data(), word);
+  PutLe32(data.data(), word);
   // Four bytes always fit an empty stream buffer; a full one means the caller stopped reading.
   for (;;) {
     const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
@@ -166,9 +135,9 @@ WindowChannelServer::~WindowChannelServer() { Close(); }
 std::error_code WindowChannelServer::Open(const std::string& identity) {
   Close();
   const std::string path = WindowChannelPath(identity);
-  if (auto ec = MakeFolder(path.substr(0, path.rfind('/')))) return ec;
+  if (auto ec = MakePrivateFolders(path.substr(0, path.rfind('/')))) return ec;
   sockaddr_un addr;
-  if (!MakeAddress(path, addr)) return std::make_error_code(std::errc::filename_too_long);
+  if (!MakeUnixAddress(path, addr)) return std::make_error_code(std::errc::filename_too_long);
 
   // Someone may serve this identity already: a live listener keeps it.
   {
@@ -221,7 +190,7 @@ WindowCallResult CallWindow(const std::string& identity, uint32_t message,
   WindowCallResult result;
   const std::string path = WindowChannelPath(identity);
   sockaddr_un addr;
-  if (!MakeAddress(path, addr)) {
+  if (!MakeUnixAddress(path, addr)) {
     result.status = WindowCallResult::Failed;
     result.error = std::make_error_code(std::errc::filename_too_long);
     return result;
@@ -245,7 +214,7 @@ WindowCallResult CallWindow(const std::string& identity, uint32_t message,
     return result;
   }
   std::array<uint8_t, 4> data{};
-  PutWord(data.data(), message);
+  PutLe32(data.data(), message);
   ssize_t sent;
   do {
     sent = ::send(fd.get(), data.data(), data.size(), MSG_NOSIGNAL);
