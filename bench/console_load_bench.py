@@ -140,17 +140,14 @@ def main():
                     help="run the yardstick (a bare WebEngine window) instead: memory only")
     args = ap.parse_args()
 
-    if os.environ.get("ZENT_NETNS") != "1":
-        os.execvp(os.path.join(ROOT, "scripts", "netns.sh"),
-                  [os.path.join(ROOT, "scripts", "netns.sh"), "run", sys.executable,
-                   os.path.abspath(__file__), *sys.argv[1:]])
+    import harness  # after sys.path is set; importing it starts nothing
+    harness.reexec_in_namespace(__file__)
 
     ours = os.path.join(args.build, "bin", "Lumo7Browser")
     if not os.access(ours, os.X_OK):
         sys.exit(f"missing {ours}: build with the GUI on first")
     os.environ["ZENT_BROWSER_BIN"] = ours
     os.environ["ZENT_SOURCE_DIR"] = ROOT
-    import harness
 
     Pages.rate, Pages.seconds = args.rate, args.seconds
     pages = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Pages)

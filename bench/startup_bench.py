@@ -60,10 +60,8 @@ def main():
     ap.add_argument("--runs", type=int, default=7)
     args = ap.parse_args()
 
-    if os.environ.get("ZENT_NETNS") != "1":
-        os.execvp(os.path.join(ROOT, "scripts", "netns.sh"),
-                  [os.path.join(ROOT, "scripts", "netns.sh"), "run", sys.executable,
-                   os.path.abspath(__file__), *sys.argv[1:]])
+    import harness  # after sys.path is set; importing it starts nothing
+    harness.reexec_in_namespace(__file__)
 
     ours = os.path.join(args.build, "bin", "Lumo7Browser")
     bare = os.path.join(args.build, "bench", "bare_webengine")
@@ -72,7 +70,6 @@ def main():
             sys.exit(f"missing {exe}: build with the GUI on first")
     os.environ["ZENT_BROWSER_BIN"] = ours
     os.environ["ZENT_SOURCE_DIR"] = ROOT
-    import harness
 
     results = {"ours": [], "bare": []}
     for i in range(max(1, args.runs)):

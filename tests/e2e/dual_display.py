@@ -52,37 +52,15 @@ class DualHeadDisplay(Display):
         conf = os.path.join(workdir, "xorg-dummy.conf")
         with open(conf, "w") as f:
             f.write(XORG_CONF)
-        r, w = os.pipe()
-        try:
-            # Started like Xvfb, so Display.close ends it the same way.
-            self.xvfb = subprocess.Popen(
-                ["Xorg", "-displayfd", str(w), "-config", conf, "-logfile",
-                 os.path.join(workdir, "xorg.log"), "-noreset", "-nolisten", "tcp", "-novtswitch",
-                 "-sharevts"],
-                pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=log_file(workdir, "xorg.err"),
-                start_new_session=True)
-            os.close(w)
-            w = None
-            with os.fdopen(r, "rb", buffering=0) as pipe:
-                r = None
-                number = read_line(pipe, 30, "Xorg's display number").strip()
-            self.name = f":{int(number)}"
-            self.env = dict(os.environ, DISPLAY=self.name)
-            self.env.pop("WAYLAND_DISPLAY", None)
-            self.run("xrandr", "--addmode", SECOND[0], f"{SECOND[1]}x{SECOND[2]}")
-            self.layout("right-of")
-            self.wm = subprocess.Popen(
-                ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
-                stderr=log_file(workdir, "openbox.log"), start_new_session=True)
-            wait_for(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 30,
-                     "openbox to manage the display")
-        except BaseException:
-            self.close()
-            raise
-        finally:
-            for fd in (r, w):
-                if fd is not None:
-                    os.close(fd)
+        # Kept in the field Display.close ends, so it is stopped the same way as Xvfb.
+        self._start(lambda fd: ["Xorg", "-displayfd", str(fd), "-config", conf, "-logfile",
+                                os.path.join(workdir, "xorg.log"), "-noreset", "-nolisten", "tcp",
+                                "-novtswitch", "-sharevts"],
+                    "Xorg", log_file(workdir, "xorg.err"))
+
+    def _configure(self):
+        self.run("xrandr", "--addmode", SECOND[0], f"{SECOND[1]}x{SECOND[2]}")
+        self.layout("right-of")
 
     def layout(self, where):
         """Puts the second head `where` ("right-of" or "left-of") the primary one."""

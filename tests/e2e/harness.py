@@ -54,6 +54,15 @@ def require_namespace():
                            "namespace: scripts/netns.sh run ...")
 
 
+def reexec_in_namespace(script):
+    """For scripts run by hand (benchmarks): runs `script` again with the same arguments
+    inside the private network namespace, unless already there."""
+    if os.environ.get("ZENT_NETNS") == "1":
+        return
+    netns = os.path.join(source_dir(), "scripts", "netns.sh")
+    os.execvp(netns, [netns, "run", sys.executable, os.path.abspath(script), *sys.argv[1:]])
+
+
 def wait_for(predicate, timeout, message, interval=0.1):
     """Polls `predicate` until it returns a true value (returned) or `timeout` seconds pass.
 
@@ -145,24 +154,30 @@ class Display:
     def __init__(self, workdir, size=SCREEN):
         self.workdir = workdir
         self.xvfb = self.wm = None
+        self._start(lambda fd: ["Xvfb", "-displayfd", str(fd), "-screen", "0",
+                                f"{size[0]}x{size[1]}x24", "-nolisten", "tcp", "-noreset"],
+                    "Xvfb", log_file(workdir, "xvfb.log"))
+
+    def _start(self, server_argv, label, server_log):
+        """Starts the X server `server_argv(fd)` (which reports its display number on fd),
+        runs `_configure()`, then openbox; everything started is ended again on failure."""
         r, w = os.pipe()
         try:
             self.xvfb = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{size[0]}x{size[1]}x24",
-                 "-nolisten", "tcp", "-noreset"],
-                pass_fds=(w,), stdout=subprocess.DEVNULL,
-                stderr=log_file(workdir, "xvfb.log"), start_new_session=True)
+                server_argv(w), pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=server_log,
+                start_new_session=True)
             os.close(w)
             w = None
             with os.fdopen(r, "rb", buffering=0) as pipe:
                 r = None
-                number = read_line(pipe, 30, "Xvfb's display number").strip()
+                number = read_line(pipe, 30, f"{label}'s display number").strip()
             self.name = f":{int(number)}"
             self.env = dict(os.environ, DISPLAY=self.name)
             self.env.pop("WAYLAND_DISPLAY", None)
+            self._configure()
             self.wm = subprocess.Popen(
                 ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
-                stderr=log_file(workdir, "openbox.log"), start_new_session=True)
+                stderr=log_file(self.workdir, "openbox.log"), start_new_session=True)
             # openbox announces itself on the root window once it manages the screen.
             wait_for(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 30,
                      "openbox to manage the display")
@@ -173,6 +188,9 @@ class Display:
             for fd in (r, w):
                 if fd is not None:
                     os.close(fd)
+
+    def _configure(self):
+        """Sets the display up before the window manager starts (nothing for Xvfb)."""
 
     def run(self, *cmd, check=True, timeout=20):
         res = subprocess.run(list(cmd), env=self.env, capture_output=True, timeout=timeout)
@@ -235,8 +253,17 @@ class Display:
                              capture_output=True, timeout=20)
         return [int(x) for x in res.stdout.split()]
 
+    def pointer(self):
+        out = self.xdotool("getmouselocation", "--shell")
+        fields = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(fields["X"]), int(fields["Y"])
+
     def click(self, x, y, button=1):
-        self.xdotool("mousemove", "--sync", x, y)
+        # "mousemove --sync" waits for a motion event, which never comes when the pointer is
+        # already there; so move, then wait for the position.
+        if self.pointer() != (x, y):
+            self.xdotool("mousemove", x, y)
+            wait_for(lambda: self.pointer() == (x, y), 5, f"the pointer to reach {x},{y}")
         self.xdotool("click", button)
 
     def click_window_centre(self, wid, button=1):
