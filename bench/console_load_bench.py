@@ -139,6 +139,7 @@ def main():
     ap.add_argument("--bare", action="store_true",
                     help="run the yardstick (a bare WebEngine window) instead: memory only")
     args = ap.parse_args()
+    args.build = os.path.abspath(args.build)  # the runs change the working folder
 
     import harness  # after sys.path is set; importing it starts nothing
     harness.reexec_in_namespace(__file__)

@@ -59,6 +59,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
     ap.add_argument("--runs", type=int, default=7)
     args = ap.parse_args()
+    args.build = os.path.abspath(args.build)  # the runs change the working folder
 
     import harness  # after sys.path is set; importing it starts nothing
     harness.reexec_in_namespace(__file__)
