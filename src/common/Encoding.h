@@ -5,17 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace zent {
 
-// Invalid UTF-8 sequences become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view utf8);
-// Unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view utf16);
+// The conversions themselves live in the lowest layer so the registry hives share them.
+using platform::EqualsNoCase;
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
 
 // ASCII-only case folding, the way names and keys are compared.
 std::string AsciiUpper(std::string_view s);
 std::string AsciiLower(std::string_view s);
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Blanks and control characters (<= ' ') removed at both ends.
 std::string_view Trim(std::string_view s);

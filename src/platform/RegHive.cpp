@@ -1,4 +1,5 @@
 #include "platform/RegHive.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,101 +7,29 @@
 namespace zent::platform {
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // UTF-16LE bytes to UTF-8; unpaired surrogates and an odd last byte become U+FFFD.
 // Stops at a NUL unit when `stopAtNul` (registry strings end there).
 std::string Utf16leToUtf8(std::string_view bytes, bool stopAtNul) {
-  std::string out;
-  out.reserve(bytes.size());
-  auto unit = [&](size_t i) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) |
-           static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-  };
-  size_t i = 0;
-  for (; i + 1 < bytes.size(); i += 2) {
-    uint32_t u = unit(i);
-    if (u == 0 && stopAtNul) return out;
-    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-      const uint32_t low = unit(i + 2);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-    AppendUtf8(out, u);
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto u = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (u == 0 && stopAtNul) return Utf16ToUtf8(units);
+    units += u;
   }
-  if (i < bytes.size()) AppendUtf8(out, 0xFFFD);
-  return out;
+  if (bytes.size() % 2 != 0) units += u'\uFFFD';
+  return Utf16ToUtf8(units);
 }
 
 // UTF-8 to UTF-16LE bytes; a byte that does not start a well-formed sequence is U+FFFD.
 std::string Utf8ToUtf16le(std::string_view s) {
   std::string out;
-  auto put = [&](uint32_t u) {
+  for (char16_t u : Utf8ToUtf16(s)) {
     out += static_cast<char>(u & 0xFF);
     out += static_cast<char>(u >> 8);
-  };
-  for (size_t i = 0; i < s.size();) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    uint32_t cp = 0xFFFD;
-    size_t len = 1;
-    auto cont = [&](size_t k) { return i + k < s.size() && (b(i + k) & 0xC0) == 0x80; };
-    if (c < 0x80) {
-      cp = c;
-    } else if (c >= 0xC2 && c <= 0xDF && cont(1)) {
-      cp = ((c & 0x1Fu) << 6) | (b(i + 1) & 0x3Fu);
-      len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF && cont(1) && cont(2)) {
-      const uint32_t v = ((c & 0x0Fu) << 12) | ((b(i + 1) & 0x3Fu) << 6) | (b(i + 2) & 0x3Fu);
-      if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
-        cp = v;
-        len = 3;
-      }
-    } else if (c >= 0xF0 && c <= 0xF4 && cont(1) && cont(2) && cont(3)) {
-      const uint32_t v = ((c & 0x07u) << 18) | ((b(i + 1) & 0x3Fu) << 12) | ((b(i + 2) & 0x3Fu) << 6) |
-                         (b(i + 3) & 0x3Fu);
-      if (v >= 0x10000 && v <= 0x10FFFF) {
-        cp = v;
-        len = 4;
-      }
-    }
-    i += len;
-    if (cp >= 0x10000) {
-      put(0xD800 + ((cp - 0x10000) >> 10));
-      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      put(cp);
-    }
   }
   return out;
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Lower(x) == Lower(y);
-         });
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
