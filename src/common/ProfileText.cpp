@@ -168,6 +168,23 @@ std::optional<std::string> ProfileText::Find(std::string_view section,
   return std::nullopt;
 }
 
+std::vector<ProfileText::Entry> ProfileText::Entries() const {
+  LineScanner scan(bytes_, encoding_);
+  RawLine line;
+  std::string scratch;
+  std::optional<std::string> section;
+  std::vector<Entry> entries;
+  while (scan.Next(line)) {
+    const ParsedLine p = Parse(scan.Content(line, scratch));
+    if (p.kind == LineKind::Section) {
+      section = Utf16ToUtf8(Utf8ToUtf16(p.name));
+    } else if (section && p.kind == LineKind::Key) {
+      entries.push_back({*section, Utf16ToUtf8(Utf8ToUtf16(p.name)), CleanValue(p.value)});
+    }
+  }
+  return entries;
+}
+
 void ProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
   CheckNames(section, key, value);
 

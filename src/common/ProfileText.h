@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Errors.h"
 
@@ -32,6 +33,15 @@ class ProfileText {
   // The value is valid UTF-8 (damaged bytes become U+FFFD) and ends at a NUL character,
   // as a caller's C string would.
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+  // Every key line under a section header, in file order, with its value cleaned as Find
+  // cleans it. Repeated sections and keys are all listed; keys before the first header are not.
+  struct Entry {
+    std::string section;
+    std::string key;
+    std::string value;
+  };
+  std::vector<Entry> Entries() const;
 
   // Sets `key` in the first section named `section`: an existing line is rewritten in place,
   // a new key goes after the last line of its section, a new section at the end.

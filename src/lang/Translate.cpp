@@ -1,9 +1,43 @@
 #include "lang/Translate.h"
 
+#include <filesystem>
+
+#include "common/FileLog.h"
+#include "common/ProfileFile.h"
+#include "lang/LanguageSelection.h"
+
 namespace zent {
 
-// No language files are read yet, so every text stands as written; the language
-// resources will look the text up here and fall back to it.
-std::string Translate(const std::string& text) { return text; }
+namespace fs = std::filesystem;
+
+LanguageSelection& ProcessLanguages() {
+  // Never destroyed: a worker that translates during process exit still finds it (emptied
+  // by FinalizeLanguages).
+  static LanguageSelection* const selection = new LanguageSelection();
+  return *selection;
+}
+
+std::string Translate(std::string_view text) { return ProcessLanguages().Translate(text, text); }
+
+std::string Translate(std::string_view key, std::string_view fallback) {
+  return ProcessLanguages().Translate(key, fallback);
+}
+
+void InitLanguages(const std::string& executablePath) {
+  const fs::path exe(executablePath);
+  const fs::path folder = exe.parent_path() / "Lang";
+  std::error_code ec;
+  if (executablePath.empty() || !fs::is_directory(folder, ec)) return;
+  LanguageSelection& languages = ProcessLanguages();
+  languages.SetLanguageResPath(folder.string() + "/", exe.stem().string() + "*.lang");
+
+  const fs::path config = folder / "Lang.config";
+  if (!fs::exists(config, ec)) return;
+  const std::string id = ProfileFile(config.string()).ReadString("Lang", "id", "ZH_CN");
+  languages.SetThreadLanguage(id);
+  AppLog().Log(1, "Language: " + id + " (default " + languages.DefaultLanguageID() + ")");
+}
+
+void FinalizeLanguages() { ProcessLanguages().Clear(); }
 
 }  // namespace zent
