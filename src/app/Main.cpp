@@ -22,6 +22,7 @@
 #include "common/Utils.h"
 #include "discovery/FindServer.h"
 #include "discovery/NetUtils.h"
+#include "lang/Translate.h"
 #include "platform/Clock.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
@@ -81,11 +82,13 @@ struct AuxWindowsEnd {
 
 int Run(int argc, char** argv) {
   const CommandLine commandLine(argc, argv);
-  // Process-wide initialisation of the modules: log folder, own version, the idle finder
-  // thread, the floating button's tap watcher (later the language, the update folders, the
+  // Process-wide initialisation of the modules: log folder, own version, the languages, the
+  // idle finder thread, the floating button's tap watcher (later the update folders, the
   // install registration).
   InitFileLog();
   InitAppFileInfo();
+  // Languages from "Lang" beside the executable; "Lang.config" picks this (the window's) thread's.
+  const LanguagesScope languages(GetAppFileName());
   const FindServerModule finder;
   const FloatBtnTapsScope floatButtonTaps;
 

@@ -3,8 +3,10 @@
 #include <QString>
 #include <QUrl>
 
+#include "browser/TextFill.h"
 #include "common/Format.h"
 #include "discovery/NetUtils.h"
+#include "lang/Translate.h"
 
 namespace zent {
 namespace {
@@ -43,7 +45,7 @@ TStartAddress ChooseStartAddress(const std::string& paramUrl, const std::string&
     start.logLine = "ParamURL: " + paramUrl;
     const QUrl url(QString::fromStdString(paramUrl), QUrl::StrictMode);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
-      throw EUriError(Format("无效的地址: %s", paramUrl.c_str()));
+      throw EUriError(FillText(Translate("无效的地址: %s"), paramUrl));
     }
     start.uri.host = url.host().toStdString();
     start.watchHost = start.uri.host;

@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 
 #include "common/FileLog.h"
+#include "lang/Translate.h"
 
 namespace zent {
 namespace {
@@ -35,7 +36,7 @@ std::unique_ptr<TfrmDbgWin>& Instance() {
 }  // namespace
 
 TfrmDbgWin::TfrmDbgWin(QWebEnginePage* browser) : QWidget(nullptr), FCRM(browser) {
-  setWindowTitle(QString::fromUtf8(kDebugWindowCaption));
+  setWindowTitle(QString::fromStdString(Translate(kDebugWindowCaption)));
   setObjectName(QStringLiteral("frmDbgWin"));
   setFont(QFont(QStringLiteral("Tahoma")));
   resize(kClientWidth, kClientHeight);

@@ -105,7 +105,7 @@ void TMainForm::FormCreate() {
   FURI.Reset();
   requestRules_->Update(std::string(), FOSID);
 
-  if (!FIsSubMonitor) setWindowTitle(QString::fromUtf8(kMainFormCaption));
+  if (!FIsSubMonitor) setWindowTitle(QT(kMainFormCaption));
   QFont font(QStringLiteral("新宋体"));
   font.setPixelSize(12);
   setFont(font);

@@ -60,6 +60,17 @@ bool MatchesFilePattern(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
+std::map<std::string, std::string> ParseLanguageOverrides(std::string bytes) {
+  std::map<std::string, std::string> overrides;
+  for (auto& entry : ProfileText(std::move(bytes)).Entries()) {
+    if (entry.value.empty()) continue;
+    // The whole key is upper-cased, as the lookup forms it; the first line of a key wins,
+    // as it does for the profile functions.
+    overrides.emplace(platform::UpperCaseText(entry.section + "." + entry.key), std::move(entry.value));
+  }
+  return overrides;
+}
+
 void LanguageSelection::SetLanguageResPath(const std::string& folder, const std::string& pattern) {
   const std::lock_guard serial(setPathLock_);
   {
@@ -134,13 +145,7 @@ void LanguageSelection::ReadOverrides(const std::string& fileName) {
     AppLog().Log(2, "语言替换文件[" + fileName + "]无法读取: " + ec.message());
     return;
   }
-  std::map<std::string, std::string> overrides;
-  for (auto& entry : ProfileText(std::move(bytes)).Entries()) {
-    if (entry.value.empty()) continue;
-    // The whole key is upper-cased, as the lookup forms it; the first line of a key wins,
-    // as it does for the profile functions.
-    overrides.emplace(platform::UpperCaseText(entry.section + "." + entry.key), std::move(entry.value));
-  }
+  std::map<std::string, std::string> overrides = ParseLanguageOverrides(std::move(bytes));
   const std::unique_lock lock(resourcesLock_);
   overrides_ = std::move(overrides);
   overridesPending_ = !overrides_.empty();

@@ -46,6 +46,10 @@ size_t DefaultLanguageIndex(const std::vector<std::string>& ids);
 // compared without ASCII case, as Windows file names are.
 bool MatchesFilePattern(std::string_view name, std::string_view pattern);
 
+// The overrides of a "LanguageEx.ini" text: upper-cased "<section>.<key>" to the value, for
+// every key with a non-empty value (the first line of a key wins).
+std::map<std::string, std::string> ParseLanguageOverrides(std::string bytes);
+
 class LanguageSelection {
  public:
   // (Re)discovers the languages in `folder` from the files matching `pattern`, chooses and

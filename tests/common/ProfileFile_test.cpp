@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/Encoding.h"
@@ -145,6 +146,20 @@ TEST(ProfileTextSet, RefusesWhatCouldNotBeReadBack) {
     EXPECT_THROW(text.Set(b.section, b.key, b.value), EProfileError) << b.section << "/" << b.key;
     EXPECT_EQ(text.Bytes(), "[A]\nK=old\n");
   }
+}
+
+TEST(ProfileTextEntries, ListsEveryKeyUnderItsSectionInFileOrder) {
+  using E = std::vector<std::tuple<std::string, std::string, std::string>>;
+  auto list = [](const std::string& text) {
+    E out;
+    for (const auto& e : ProfileText(text).Entries()) out.emplace_back(e.section, e.key, e.value);
+    return out;
+  };
+  EXPECT_EQ(list("orphan=1\r\n[A]\r\nk = \"v 1\" \r\n; note\r\nempty=\r\n[B]\nk=2\n[A]\rk=3"),
+            (E{{"A", "k", "v 1"}, {"A", "empty", ""}, {"B", "k", "2"}, {"A", "k", "3"}}));
+  EXPECT_EQ(list(Utf16Le("[中文]\r\n提示=注意\r\n")), (E{{"中文", "提示", "注意"}}));
+  EXPECT_EQ(list("[S]\n\xFF=\xFE\n"), (E{{"S", "\xEF\xBF\xBD", "\xEF\xBF\xBD"}}));  // damaged bytes
+  EXPECT_TRUE(list("").empty());
 }
 
 TEST(ProfileInteger, ParsesDecimalAndHexOnly) {
