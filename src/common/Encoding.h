@@ -13,6 +13,8 @@ namespace zent {
 using platform::EqualsNoCase;
 using platform::Utf16ToUtf8;
 using platform::Utf8ToUtf16;
+using platform::Utf16leToUtf8;
+using platform::Utf8ToUtf16le;
 
 // ASCII-only case folding, the way names and keys are compared.
 std::string AsciiUpper(std::string_view s);

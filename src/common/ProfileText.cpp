@@ -76,11 +76,7 @@ class LineScanner {
   std::string_view Content(const RawLine& line, std::string& scratch) const {
     const std::string_view raw = bytes_.substr(line.begin, line.contentEnd - line.begin);
     if (enc_ != TextEncoding::Utf16Le) return raw;
-    std::u16string units(raw.size() / 2, u'\0');
-    for (size_t k = 0; k < units.size(); ++k)
-      units[k] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * k]) |
-                                       (static_cast<unsigned char>(raw[2 * k + 1]) << 8));
-    scratch = Utf16ToUtf8(units);
+    scratch = Utf16leToUtf8(raw);
     return scratch;
   }
 
@@ -226,15 +222,7 @@ void ProfileText::Set(std::string_view section, std::string_view key, std::strin
   if (eol.empty()) eol = "\r\n";
 
   auto encode = [this](std::string_view utf8) {
-    if (encoding_ != TextEncoding::Utf16Le) return std::string(utf8);
-    const std::u16string units = Utf8ToUtf16(utf8);
-    std::string out;
-    out.reserve(units.size() * 2);
-    for (char16_t u : units) {
-      out += static_cast<char>(u & 0xFF);
-      out += static_cast<char>(u >> 8);
-    }
-    return out;
+    return encoding_ == TextEncoding::Utf16Le ? Utf8ToUtf16le(utf8) : std::string(utf8);
   };
   const std::string entry = std::string(keyName.empty() ? key : keyName) + "=" + std::string(value);
 

@@ -73,17 +73,7 @@ std::map<std::string, std::string> ParseLanguageOverrides(std::string bytes) {
 
 void LanguageSelection::SetLanguageResPath(const std::string& folder, const std::string& pattern) {
   const std::lock_guard serial(setPathLock_);
-  {
-    const std::unique_lock lock(languagesLock_);
-    defaultID_.clear();
-    defaultResource_.reset();
-    languages_.clear();
-  }
-  {
-    const std::unique_lock lock(resourcesLock_);
-    overrides_.clear();
-    overridesPending_ = false;
-  }
+  ForgetDiscovery();
   std::error_code ec;
   const fs::path dir = fs::absolute(folder, ec);
   if (ec || !fs::is_directory(dir, ec)) return;
@@ -244,12 +234,7 @@ std::string LanguageSelection::DefaultLanguageID() const {
   return defaultID_;
 }
 
-void LanguageSelection::Clear() {
-  const std::lock_guard serial(setPathLock_);
-  {
-    const std::unique_lock lock(threadsLock_);
-    threadChoices_.clear();
-  }
+void LanguageSelection::ForgetDiscovery() {
   {
     const std::unique_lock lock(languagesLock_);
     languages_.clear();
@@ -257,9 +242,19 @@ void LanguageSelection::Clear() {
     defaultResource_.reset();
   }
   const std::unique_lock lock(resourcesLock_);
-  resources_.clear();
   overrides_.clear();
   overridesPending_ = false;
+}
+
+void LanguageSelection::Clear() {
+  const std::lock_guard serial(setPathLock_);
+  {
+    const std::unique_lock lock(threadsLock_);
+    threadChoices_.clear();
+  }
+  ForgetDiscovery();
+  const std::unique_lock lock(resourcesLock_);
+  resources_.clear();
 }
 
 }  // namespace zent

@@ -77,6 +77,8 @@ class LanguageSelection {
  private:
   std::shared_ptr<TLanguageResource> LoadResource(const std::string& id, const std::string& file);
   void ReadOverrides(const std::string& fileName);
+  // The languages, the default and the overrides (loaded resources stay).
+  void ForgetDiscovery();
 
   std::mutex setPathLock_;  // serialises SetLanguageResPath
   mutable std::shared_mutex languagesLock_;

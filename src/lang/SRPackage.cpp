@@ -46,11 +46,7 @@ class FieldReader {
                                   static_cast<unsigned long long>(pos_ - 4), length));
     std::string raw(length, '\0');
     Bytes(raw.data(), raw.size());
-    std::u16string units(length / 2, u'\0');
-    for (size_t i = 0; i < units.size(); ++i)
-      units[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
-                                       (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
-    return Utf16ToUtf8(units);
+    return Utf16leToUtf8(raw);
   }
 
  private:
@@ -73,13 +69,7 @@ void PutU32(std::ostream& out, uint32_t v) {
 }
 
 void PutUtf16Text(std::ostream& out, std::string_view utf8) {
-  const std::u16string units = Utf8ToUtf16(utf8);
-  std::string raw;
-  raw.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    raw += static_cast<char>(u & 0xFF);
-    raw += static_cast<char>(u >> 8);
-  }
+  const std::string raw = Utf8ToUtf16le(utf8);
   PutU32(out, static_cast<uint32_t>(raw.size()));
   out.write(raw.data(), static_cast<std::streamsize>(raw.size()));
 }

@@ -7,31 +7,6 @@
 namespace zent::platform {
 namespace {
 
-// UTF-16LE bytes to UTF-8; unpaired surrogates and an odd last byte become U+FFFD.
-// Stops at a NUL unit when `stopAtNul` (registry strings end there).
-std::string Utf16leToUtf8(std::string_view bytes, bool stopAtNul) {
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto u = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                         static_cast<unsigned char>(bytes[i + 1]) << 8);
-    if (u == 0 && stopAtNul) return Utf16ToUtf8(units);
-    units += u;
-  }
-  if (bytes.size() % 2 != 0) units += u'\uFFFD';
-  return Utf16ToUtf8(units);
-}
-
-// UTF-8 to UTF-16LE bytes; a byte that does not start a well-formed sequence is U+FFFD.
-std::string Utf8ToUtf16le(std::string_view s) {
-  std::string out;
-  for (char16_t u : Utf8ToUtf16(s)) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
-  }
-  return out;
-}
-
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }

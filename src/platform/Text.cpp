@@ -107,4 +107,28 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string Utf16leToUtf8(std::string_view bytes, bool stopAtNul) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto u = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (u == 0 && stopAtNul) return Utf16ToUtf8(units);
+    units += u;
+  }
+  if (bytes.size() % 2 != 0) units += u'\uFFFD';
+  return Utf16ToUtf8(units);
+}
+
+std::string Utf8ToUtf16le(std::string_view utf8) {
+  std::string out;
+  const std::u16string units = Utf8ToUtf16(utf8);
+  out.reserve(units.size() * 2);
+  for (char16_t u : units) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  }
+  return out;
+}
+
 }  // namespace zent::platform

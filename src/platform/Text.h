@@ -13,6 +13,12 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// UTF-16LE bytes (as files and registry values hold them) to UTF-8; unpaired surrogates and
+// an odd last byte become U+FFFD. Stops at a NUL unit when `stopAtNul` (registry strings end there).
+std::string Utf16leToUtf8(std::string_view bytes, bool stopAtNul = false);
+// UTF-8 to UTF-16LE bytes, no byte-order mark; a byte that starts no well-formed sequence is U+FFFD.
+std::string Utf8ToUtf16le(std::string_view utf8);
+
 // ASCII-only case folding, the way names and keys are compared.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
