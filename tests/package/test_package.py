@@ -93,7 +93,7 @@ class InstalledEnvironment(harness.Environment):
         super().close()
 
 
-class InstalledCase(unittest.TestCase):
+class InstalledCase(harness.E2ETestCase):
     window_manager = True
     start_server = True
 
@@ -102,12 +102,6 @@ class InstalledCase(unittest.TestCase):
         self.addCleanup(self.env.close)
         self.display = self.env.display
         self.server = self.env.server
-
-    def describe(self):
-        parts = [f"log tail:\n{self.env.log_text()[-3000:]}"]
-        for p in self.env.programs:
-            parts.append(f"program {p.args} output:\n{p.output()[-2000:]}")
-        return "\n".join(parts)
 
     def log_lines(self, pattern):
         return [l for l in self.env.log_text().splitlines() if re.search(pattern, l)]
