@@ -19,6 +19,9 @@ packages=(
   python3 xvfb openbox x11-utils xdotool imagemagick fonts-wqy-zenhei
   # two monitors for the secondary-screen tests: Xorg's dummy driver with two heads, xrandr
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+  # the Debian package: CPack's DEB generator with dpkg-shlibdeps, its check, and what the
+  # package depends on beyond the build's libraries (so its install test needs no download)
+  dpkg-dev file lintian adduser mpv xdg-utils
 )
 
 missing=()

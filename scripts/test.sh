@@ -3,7 +3,10 @@
 #   1. the ordinary build: unit tests (and later end-to-end tests) with CTest;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build of the unit tests;
 #   3. a ThreadSanitizer build of the unit tests;
-#   4. a short run of every fuzz target over its seed corpus (regressions of past findings).
+#   4. a short run of every fuzz target over its seed corpus (regressions of past findings);
+#   5. the Debian package: built, checked by lintian, installed, upgraded, its kiosk session,
+#      removed and purged (tests/package/run_package_tests.sh; changes this machine's /opt,
+#      /etc and /var/log and cleans up after itself).
 # Usage: scripts/test.sh            Environment: JOBS (default: number of cores)
 set -euo pipefail
 
@@ -45,5 +48,8 @@ echo "== Fuzz targets over their seed corpora"
 CXX=clang++ build "$root/build-fuzz" -DCMAKE_BUILD_TYPE=Debug -DZENT_BUILD_FUZZ=ON \
   -DZENT_SANITIZE=address,undefined -DZENT_BUILD_TESTS=OFF -DZENT_BUILD_BENCH=OFF -DZENT_BUILD_GUI=OFF
 "$root/scripts/fuzz.sh" "$root/build-fuzz" 20
+
+echo "== Debian package: build, lintian, install, upgrade, kiosk session, remove, purge"
+"$root/tests/package/run_package_tests.sh" "$root/build"
 
 echo "== All tests passed"

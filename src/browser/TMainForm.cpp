@@ -285,9 +285,12 @@ void TMainForm::BuildLoadingPanel() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == this && event->type() == QEvent::WinIdChange && !FIsSubMonitor &&
-      (windowState() & Qt::WindowMaximized)) {
-    QMetaObject::invokeMethod(this, [this] { MaximizeWindow(); }, Qt::QueuedConnection);
+  if (watched == this && event->type() == QEvent::WinIdChange && !FIsSubMonitor) {
+    if (FIsFullScreen.IsFullScreen()) {
+      QMetaObject::invokeMethod(this, [this] { ReassertFullScreen(); }, Qt::QueuedConnection);
+    } else if (windowState() & Qt::WindowMaximized) {
+      QMetaObject::invokeMethod(this, [this] { MaximizeWindow(); }, Qt::QueuedConnection);
+    }
   }
   if (watched == imgConfig && event->type() == QEvent::MouseButtonRelease &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -498,6 +501,14 @@ void TMainForm::MaximizeWindow() {
   // state it believes is already set: clear it first so the window manager hears it again.
   if (windowState() & Qt::WindowMaximized) setWindowState(windowState() & ~Qt::WindowMaximized);
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+}
+
+// Full screen entered before the native window was replaced (run option at show) is told to
+// the window manager again, or a kiosk started without a server stays a small window.
+void TMainForm::ReassertFullScreen() {
+  if (!FIsFullScreen.IsFullScreen() || !windowHandle()) return;
+  setWindowState(windowState() & ~Qt::WindowFullScreen);
+  setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | Qt::WindowFullScreen);
 }
 
 void TMainForm::ApplyAppTitle() {

@@ -123,6 +123,7 @@ class TMainForm : public QMainWindow {
   bool IsHostUnusable() const;
   bool SameServer(const TReplyData& reply) const;
   void MaximizeWindow();
+  void ReassertFullScreen();
   void ApplyAppTitle();
   void imgConfigClick();
   void SendDisconnect();

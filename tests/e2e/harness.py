@@ -149,11 +149,13 @@ def stop_process(proc, group=False, grace=5.0):
 # Display
 
 class Display:
-    """Xvfb on a free display number (learnt through -displayfd) with openbox managing it."""
+    """Xvfb on a free display number (learnt through -displayfd) with openbox managing it
+    (without, when `window_manager` is false: for programs that bring their own)."""
 
-    def __init__(self, workdir, size=SCREEN):
+    def __init__(self, workdir, size=SCREEN, window_manager=True):
         self.workdir = workdir
         self.xvfb = self.wm = None
+        self.window_manager = window_manager
         self._start(lambda fd: ["Xvfb", "-displayfd", str(fd), "-screen", "0",
                                 f"{size[0]}x{size[1]}x24", "-nolisten", "tcp", "-noreset"],
                     "Xvfb", log_file(workdir, "xvfb.log"))
@@ -175,6 +177,8 @@ class Display:
             self.env = dict(os.environ, DISPLAY=self.name)
             self.env.pop("WAYLAND_DISPLAY", None)
             self._configure()
+            if not self.window_manager:
+                return
             self.wm = subprocess.Popen(
                 ["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
                 stderr=log_file(self.workdir, "openbox.log"), start_new_session=True)
@@ -556,7 +560,7 @@ class Program:
 class Environment:
     """Everything one test needs; `close` tears it all down."""
 
-    def __init__(self, server_args=(), far_side=False, start_server=True):
+    def __init__(self, server_args=(), far_side=False, start_server=True, window_manager=True):
         require_namespace()
         self.server_far_side = far_side
         self.exe_src = os.environ.get("ZENT_BROWSER_BIN", "")
@@ -571,7 +575,7 @@ class Environment:
             self.bin = os.path.join(self.tmp, "bin")
             self._copy_program_folder(os.path.dirname(self.exe_src), self.bin)
             self.exe = os.path.join(self.bin, os.path.basename(self.exe_src))
-            self.display = Display(self.tmp)
+            self.display = Display(self.tmp, window_manager=window_manager)
             if start_server:
                 self.start_server(server_args)
             env = dict(self.display.env)
