@@ -22,6 +22,9 @@
 #include "common/Utils.h"
 #include "discovery/FindServer.h"
 #include "discovery/NetUtils.h"
+#include "install/InstallRegistration.h"
+#include "install/RunProgram.h"
+#include "netcheck/NetCheck.h"
 #include "platform/Clock.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
@@ -88,6 +91,7 @@ int Run(int argc, char** argv) {
   InitAppFileInfo();
   const FindServerModule finder;
   const FloatBtnTapsScope floatButtonTaps;
+  CheckInstallRegistration();
 
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
@@ -111,7 +115,11 @@ int Run(int argc, char** argv) {
     }
     // The pending-update hand-off runs here, in the first instance only.
   }
-  // Started here once they exist: the NFC check program, the update check, the network watch.
+  // The NFC check program (never waited for) and the network watch; the update check joins
+  // here once it exists.
+  RunNFCCheckProgram();
+  const NetCheckScope netCheck;
+  StartNetCheck(ReadNetCheckTargets(RunOptionsFileName(GetAppFileName())));
 
   EnterExecutableFolder();
 
