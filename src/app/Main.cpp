@@ -85,17 +85,17 @@ struct AuxWindowsEnd {
 int Run(int argc, char** argv) {
   const CommandLine commandLine(argc, argv);
   // Process-wide initialisation of the modules: log folder, own version, the idle finder
-  // thread, the floating button's tap watcher (later the language, the update folders, the
-  // install registration).
+  // thread, the floating button's tap watcher (later the language and the update folders).
   InitFileLog();
   InitAppFileInfo();
   const FindServerModule finder;
   const FloatBtnTapsScope floatButtonTaps;
-  CheckInstallRegistration();
 
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
   if (commandLine.IsEngineSubProcess()) return 0;
+  // The installed-programs entry: every start of ours keeps it pointing at this folder.
+  CheckInstallRegistration();
 
   const std::string instanceName = commandLine.InstanceName();
   platform::NamedLock instanceLock(instanceName);
