@@ -86,6 +86,8 @@ fi
 
 env_args=(HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime"
           QT_QPA_PLATFORM=xcb DISPLAY="$DISPLAY")
+# The installed-programs entry goes to a machine hive of the demo's own, not /etc/xdg.
+env_args+=(XDG_CONFIG_DIRS="$tmp/xdg")
 [ "$(id -u)" -ne 0 ] || env_args+=(QTWEBENGINE_DISABLE_SANDBOX=1)
 
 if ((headless)); then

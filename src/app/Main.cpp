@@ -22,7 +22,10 @@
 #include "common/Utils.h"
 #include "discovery/FindServer.h"
 #include "discovery/NetUtils.h"
+#include "install/InstallRegistration.h"
+#include "install/RunProgram.h"
 #include "lang/Translate.h"
+#include "netcheck/NetCheck.h"
 #include "platform/Clock.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
@@ -83,8 +86,7 @@ struct AuxWindowsEnd {
 int Run(int argc, char** argv) {
   const CommandLine commandLine(argc, argv);
   // Process-wide initialisation of the modules: log folder, own version, the languages, the
-  // idle finder thread, the floating button's tap watcher (later the update folders, the
-  // install registration).
+  // idle finder thread, the floating button's tap watcher (later the update folders).
   InitFileLog();
   InitAppFileInfo();
   // Languages from "Lang" beside the executable; "Lang.config" picks this (the window's) thread's.
@@ -95,6 +97,8 @@ int Run(int argc, char** argv) {
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
   if (commandLine.IsEngineSubProcess()) return 0;
+  // The installed-programs entry: every start of ours keeps it pointing at this folder.
+  CheckInstallRegistration();
 
   const std::string instanceName = commandLine.InstanceName();
   platform::NamedLock instanceLock(instanceName);
@@ -114,7 +118,11 @@ int Run(int argc, char** argv) {
     }
     // The pending-update hand-off runs here, in the first instance only.
   }
-  // Started here once they exist: the NFC check program, the update check, the network watch.
+  // The NFC check program (never waited for) and the network watch; the update check joins
+  // here once it exists.
+  RunNFCCheckProgram();
+  const NetCheckScope netCheck;
+  StartNetCheck(ReadNetCheckTargets(RunOptionsFileName(GetAppFileName())));
 
   EnterExecutableFolder();
 

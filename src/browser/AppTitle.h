@@ -5,9 +5,11 @@
 
 #include <string>
 
+#include "common/Branding.h"
+
 namespace zent {
 
-inline constexpr const char* kAppTitleText = "Kestra餐饮管理系统";
+inline constexpr const char* kAppTitleText = kProductDisplayName;
 
 // Empty until ApplyAppTitle has set it.
 std::string ApplicationTitle();

@@ -8,10 +8,12 @@
 #include <mutex>
 #include <string>
 
+#include "common/Branding.h"
+
 namespace zent {
 
 // The vendor's public web site that the host "home" stands for.
-inline constexpr const char* kVendorHomeAddress = "https://www.example.com/";
+inline constexpr const char* kVendorHomeAddress = kVendorWebAddress;
 
 struct RequestRuleSnapshot {
   std::string serverHost;  // empty: no server yet, nobody gets the header

@@ -15,4 +15,9 @@ std::string TServerUri::PageAddress() const {
   return text + (path.empty() ? "/" : path);
 }
 
+uint16_t TServerUri::EffectivePort() const {
+  if (port != 0) return port;
+  return scheme == "https" ? 443 : 80;
+}
+
 }  // namespace zent

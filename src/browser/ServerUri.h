@@ -18,6 +18,8 @@ struct TServerUri {
 
   // scheme://host[:port]path; the port is left out when 0 or the scheme's default.
   std::string PageAddress() const;
+  // The port the page address reaches: `port`, or the scheme's default when it is 0.
+  uint16_t EffectivePort() const;
 };
 
 }  // namespace zent

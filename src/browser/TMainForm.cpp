@@ -35,6 +35,7 @@
 #include "common/Format.h"
 #include "common/Utils.h"
 #include "lang/Translate.h"
+#include "netcheck/NetCheck.h"
 #include "platform/Shell.h"
 
 // The pictures live in this static library; its resources must be registered by hand.
@@ -379,7 +380,7 @@ void TMainForm::UMBROWSERCREATED() {
     const TStartAddress start = ChooseStartAddress(FParamURL, hostText, config);
     AppLog().Log(1, start.logLine);
     FURI = start.uri;
-    // Network watch: SetNetCheckServer(start.watchHost, start.watchPort) for a start address.
+    if (!start.watchHost.empty()) SetNetCheckServer(start.watchHost, start.watchPort);
   } catch (const std::exception& e) {
     // A start address we cannot read: the window stays on its loading screen and says why.
     AppLog().Log(std::string(), e);
@@ -420,7 +421,7 @@ void TMainForm::OpenServerPage() {
     LoadPage(QUrl(Q(FParamURL)));
   } else {
     LoadPage(QUrl(Q(FURI.PageAddress())));
-    // Network watch: SetNetCheckServer(FURI.host, FURI.port) goes here.
+    SetNetCheckServer(FURI.host, FURI.EffectivePort());
   }
 }
 

@@ -68,6 +68,12 @@ std::string ProcessEntryText(const std::string& path, uint32_t pid) {
 
 std::string GetAppFileName() { return std::string(Trim(platform::ExecutablePath())); }
 
+std::string GetAppFolder() {
+  const std::string exe = GetAppFileName();
+  const size_t cut = exe.rfind('/');
+  return cut == std::string::npos ? std::string() : exe.substr(0, cut + 1);
+}
+
 void InitAppFileInfo() { AppFileInfo(); }
 
 TFileInfo GetAppFileInfo() { return AppFileInfo(); }

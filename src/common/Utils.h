@@ -23,6 +23,8 @@ std::string ClearToFileName(std::string_view name, const std::function<std::stri
 
 // Full path of the running executable, trimmed of surrounding blanks.
 std::string GetAppFileName();
+// The folder of the running executable with a trailing "/"; empty when our path is unknown.
+std::string GetAppFolder();
 // Reads the running executable's version information; process initialisation calls it once.
 // A GetAppFileInfo before it reads the information at that first use.
 void InitAppFileInfo();

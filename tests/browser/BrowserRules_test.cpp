@@ -220,6 +220,15 @@ TEST(ServerUri, PageAddressLeavesOutDefaultPorts) {
   EXPECT_EQ(uri.PageAddress(), "https://h/p");
 }
 
+TEST(ServerUri, EffectivePortIsTheSchemesDefaultWhenUnset) {
+  TServerUri uri;
+  EXPECT_EQ(uri.EffectivePort(), 80);
+  uri.scheme = "https";
+  EXPECT_EQ(uri.EffectivePort(), 443);
+  uri.Set("h", 8080, "/");
+  EXPECT_EQ(uri.EffectivePort(), 8080);
+}
+
 TEST(TextFill, TranslatedPatternsAreNeverFormats) {
   EXPECT_EQ(FillText("版本: [%s]", "7.0.0.1"), "版本: [7.0.0.1]");
   EXPECT_EQ(FillText("%s文件不存在！", "/a/%n%s"), "/a/%n%s文件不存在！");

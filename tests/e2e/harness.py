@@ -582,6 +582,9 @@ class Environment:
             for k in list(env):
                 if k.startswith(("XDG_", "QT_", "QTWEBENGINE_")):
                     del env[k]
+            # The machine hive too stays in the test's folder.
+            self.config_dirs = self._mkdir("xdg")
+            env.update(XDG_CONFIG_DIRS=self.config_dirs)
             env.update(HOME=self.home, XDG_CONFIG_HOME=self.config_home,
                        XDG_RUNTIME_DIR=self.runtime, QT_QPA_PLATFORM="xcb",
                        LANG=os.environ.get("LANG", "C.UTF-8"))
@@ -664,8 +667,10 @@ class Environment:
         with open(self.config_path, "w", encoding="utf-8") as f:
             f.write(text)
 
-    def registry_text(self):
-        path = os.path.join(self.config_home, "zent", "registry", "user.reg")
+    def registry_text(self, machine=False):
+        """The user's hive, or with `machine` the machine-wide one."""
+        path = os.path.join(self.config_dirs if machine else self.config_home, "zent", "registry",
+                            "system.reg" if machine else "user.reg")
         with open(path, "rb") as f:
             raw = f.read()
         if raw.startswith(b"\xff\xfe"):
