@@ -19,6 +19,8 @@ packages=(
   python3 xvfb openbox x11-utils xdotool imagemagick fonts-wqy-zenhei
   # two monitors for the secondary-screen tests: Xorg's dummy driver with two heads, xrandr
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+  # the player the shipped "Player/mpc-be.exe" runs; ffmpeg makes the tests' short video
+  mpv ffmpeg
 )
 
 missing=()
