@@ -26,6 +26,7 @@ uint32_t ProcessIdOf(const std::string& text) {
 TResetDeviceMgrThread::TResetDeviceMgrThread(TResetDeviceMgrSteps steps, std::function<void()> notify)
     : steps_(std::move(steps)), notify_(std::move(notify)), thread_([this](std::stop_token stop) {
         Run(stop);
+        if (stop.stop_requested()) AppLog().Log(0, "ResetDeviceMgr: stopped");
         finished_ = true;
       }) {}
 
