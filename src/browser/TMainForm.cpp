@@ -77,7 +77,6 @@ TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompt
 }
 
 TMainForm::~TMainForm() {
-  desktopServices_.reset();  // a running reset stops, the video player ends
   // After this no search report of ours runs; one already posted dies with the window.
   StopFindServer();
   // The page must go before the profile it was made with; the view then shows nothing.

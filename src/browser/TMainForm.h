@@ -176,7 +176,8 @@ class TMainForm : public QMainWindow {
   TRendererCrashPolicy crashPolicy_;
   bool crashReloadPending_ = false;
   std::unique_ptr<SubScreenChannel> subScreenChannel_;  // secondary instance: its identity served
-  std::unique_ptr<TDesktopServices> desktopServices_;  // device manager and video player
+  // Device manager and video player; its end stops a running reset and ends the player.
+  std::unique_ptr<TDesktopServices> desktopServices_;
   QTimer* statusPaintHold_ = nullptr;  // page status texts: repaints held back while it runs
   bool serverPageFailed_ = false;  // the server page's last load failed while connecting
   bool shownOnce_ = false;

@@ -10,7 +10,6 @@ Run from tests/e2e inside scripts/netns.sh:  python3 -m unittest -v test_ad_vide
 
 import configparser
 import os
-import re
 import shutil
 import signal
 import struct
@@ -19,7 +18,7 @@ import tempfile
 import time
 import unittest
 
-from harness import APP_URL, E2ETestCase, cmdline, descendants, is_alive, wait_for
+from harness import E2ETestCase, cmdline, descendants, is_alive, wait_for
 
 RED_VIDEO = "red.mp4"
 
@@ -51,11 +50,7 @@ class AdVideoCase(E2ETestCase):
         shutil.rmtree(cls.media, ignore_errors=True)
 
     def start_live(self):
-        since = self.server.last_seq()
-        prog = self.env.start("-url", APP_URL + "live.html")
-        prog.wait_window()
-        self.server.wait_report("flag", "true", since=since, timeout=90)
-        self.server.wait_request("/lumo7/live/messages", since=since, timeout=30)
+        prog = self.start_live_page()
         self.addCleanup(self.kill_players, prog)
         return prog
 

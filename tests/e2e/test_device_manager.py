@@ -11,13 +11,12 @@ Run from tests/e2e inside scripts/netns.sh:  python3 -m unittest -v test_device_
 """
 
 import os
-import re
 import shutil
 import signal
 import time
 import unittest
 
-from harness import APP_URL, E2ETestCase, HarnessError, is_alive, wait_for
+from harness import E2ETestCase, is_alive, wait_for
 
 UNINSTALL_KEY = (r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
                  r"\{08D43C99-F36B-43EF-AB43-CC826B38DCA7}_is1")
@@ -75,12 +74,7 @@ class DeviceManagerCase(E2ETestCase):
     def start_live(self, **devmgr_env):
         env = {"ZENT_DEVMGR_RECORD": self.starts_file}
         env.update({f"ZENT_DEVMGR_{k.upper()}": str(v) for k, v in devmgr_env.items()})
-        since = self.server.last_seq()
-        prog = self.env.start("-url", APP_URL + "devmgr.html", extra_env=env)
-        prog.wait_window()
-        self.server.wait_report("flag", "true", since=since, timeout=90)
-        self.server.wait_request("/lumo7/live/messages", since=since, timeout=30)
-        return prog
+        return self.start_live_page("devmgr.html", env)
 
     def starts(self):
         try:
