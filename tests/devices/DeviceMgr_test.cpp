@@ -90,8 +90,9 @@ TEST_F(DeviceMgrTest, StartFailsQuietlyWithoutTheFileAndLoudlyWhenItCannotRun) {
   EXPECT_FALSE(StartDeviceMgr((tmp_ / "nowhere").string()));
   const fs::path dir = tmp_ / "not-a-program";
   fs::create_directories(dir);
-  { std::ofstream(dir / "DeviceManager.exe") << "text"; }
-  fs::permissions(dir / "DeviceManager.exe", fs::perms::owner_read | fs::perms::owner_write);
+  // Executable, but no program the system can run.
+  { std::ofstream(dir / "DeviceManager.exe") << "\x7f" "ELF damaged"; }
+  fs::permissions(dir / "DeviceManager.exe", fs::perms::owner_all);
   try {
     StartDeviceMgr(dir.string() + "/");
     FAIL() << "no error";

@@ -10,7 +10,9 @@ under the resource lock "zent_device_manager". Needs ZENT_STANDIN_DEVICEMGR (the
 Run from tests/e2e inside scripts/netns.sh:  python3 -m unittest -v test_device_manager
 """
 
+import datetime
 import os
+import re
 import shutil
 import signal
 import time
@@ -20,7 +22,7 @@ from harness import E2ETestCase, is_alive, wait_for
 
 UNINSTALL_KEY = (r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
                  r"\{08D43C99-F36B-43EF-AB43-CC826B38DCA7}_is1")
-MUTEX_FILE = "/tmp/zent-global/B39EB66E-B58E-49DB-9C50-91035240F68C"
+DISCONNECT_PATH = "/lumo7/dbi/lumo7server/product/disconnect"
 
 
 def standin_processes(folder):
@@ -134,7 +136,12 @@ class DeviceManagerTests(DeviceManagerCase):
         log = self.env.log_text()
         self.assertNotIn("does not answer on its port", log)
         self.assertNotIn("ResetDeviceMgr: done", log)
-        self.assertIn("ResetDeviceMgr: stopped", log)
+        # The window closes (its disconnect notice goes out) and the reset ends within a second.
+        closed = self.server.requests(DISCONNECT_PATH, since=since)[-1]["time"]
+        stopped = re.search(r"^\[([0-9-]+ [0-9:.]+)\]\S* ResetDeviceMgr: stopped$", log, re.M)
+        self.assertIsNotNone(stopped, "the reset was stopped")
+        stopped_at = datetime.datetime.strptime(stopped.group(1), "%Y-%m-%d %H:%M:%S.%f").timestamp()
+        self.assertLess(stopped_at - closed, 1.0)
 
     def test_nothing_registered_nothing_started(self):
         self.start_live()
