@@ -21,7 +21,9 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # the Debian package: CPack's DEB generator with dpkg-shlibdeps, its check, and what the
   # package depends on beyond the build's libraries (so its install test needs no download)
-  dpkg-dev file lintian adduser mpv xdg-utils
+  dpkg-dev file lintian adduser xdg-utils
+  # the player the shipped "Player/mpc-be.exe" runs; ffmpeg makes the tests' short video
+  mpv ffmpeg
 )
 
 missing=()

@@ -17,6 +17,7 @@ import argparse
 import datetime
 import html
 import json
+import os
 import signal
 import socket
 import socketserver
@@ -218,6 +219,8 @@ def app_page(state, handler, path, query):
     """Returns (status, content type, body bytes, extra headers) for a path under /lumo7/."""
     q = lambda name, default="": query.get(name, [default])[0]
     sub = path[len(APP_PREFIX):]
+    if sub == "devmgr.html" or sub.startswith("media/"):
+        return device_and_media_page(state, handler, sub, query)
 
     if sub in ("", "index.html"):
         links = ["title?t=Lumo7%20Title", "popup.html", "blank_link.html", "resources.html",
@@ -344,6 +347,34 @@ window.addEventListener('load', poll);
         return 200, "application/json", json.dumps({"success": True}), {}
 
     return 404, "text/html", page("Not Found", f"<h1>404</h1><p>{html.escape(path)}</p>"), {}
+
+
+# ---------------------------------------------------------------------------------------------
+# Device manager reset and advertisement videos
+
+DEVMGR_SCRIPT = """
+<script>
+// The browser calls this once the device manager has been restarted.
+function resetDeviceMgr() { report('resetDeviceMgr', 'called'); }
+</script>"""
+
+
+def device_and_media_page(state, handler, sub, query):
+    """The live console page with resetDeviceMgr() defined, and the files of --media-dir."""
+    if sub == "devmgr.html":
+        status, ctype, body, extra = app_page(state, handler, APP_PREFIX + "live.html", query)
+        return status, ctype, body.replace("</body>", DEVMGR_SCRIPT + "</body>"), extra
+    name = urllib.parse.unquote(sub[len("media/"):])
+    folder = state.args.media_dir
+    if not folder or not name or "/" in name or name.startswith("."):
+        return 404, "text/html", page("Not Found", "<h1>404</h1>"), {}
+    try:
+        with open(os.path.join(folder, name), "rb") as f:
+            data = f.read()
+    except OSError:
+        return 404, "text/html", page("Not Found", "<h1>404</h1>"), {}
+    ctype = "video/mp4" if name.endswith(".mp4") else "application/octet-stream"
+    return 200, ctype, data, {}
 
 
 def _png_1x1():
@@ -641,6 +672,7 @@ def main(argv=None):
     p.add_argument("--udp-second-address", default="", help="source address of the second answer in mode 'twice'")
     p.add_argument("--control-port", type=int, default=0, help="control port on 127.0.0.1 (default 0 picks one)")
     p.add_argument("--record", default="", help="JSON-lines file that receives every record")
+    p.add_argument("--media-dir", default="", help="folder whose files are served under /lumo7/media/")
     args = p.parse_args(argv)
 
     records = Records(args.record)

@@ -7,6 +7,7 @@
 #include <QWebEngineView>
 
 #include "browser/BrowserPage.h"
+#include "browser/DesktopServices.h"
 #include "browser/SubScreenChannel.h"
 #include "browser/TMainForm.h"
 #include "common/Errors.h"
@@ -24,9 +25,6 @@ constexpr quint32 kDebugRequestLParam = 144;
 
 // At most this many repaints a second come from page status texts.
 constexpr int kStatusPaintHoldMs = 50;
-
-// Until the video player is part of the program, every start of a video fails with this.
-constexpr const char* kNoVideoPlayer = "视频播放器不可用";
 
 }  // namespace
 
@@ -82,11 +80,11 @@ void TMainForm::RunPageCommand(const TPageCommand& command, const std::string& p
       OpenUrl(command.text);
       break;
     case TPageCommandKind::PlayADParam:
-      PlayAD(command);
+      // The rectangle is in the window's client pixels.
+      desktopServices_->PlayAD(command, mapToGlobal(QPoint(0, 0)));
       break;
     case TPageCommandKind::ResetDeviceMgr:
-      // The device manager's supervision is not part of the program yet.
-      AppLog().Log(0, "ResetDeviceMgr: no device manager supervision in this build");
+      desktopServices_->StartDeviceMgrReset();
       break;
     case TPageCommandKind::MinimizeBrowser:
       setWindowState(windowState() | Qt::WindowMinimized);
@@ -125,14 +123,6 @@ void TMainForm::OpenUrl(const std::string& address) {
   } catch (const std::exception& e) {
     AppLog().Log(std::string(), e);
   }
-}
-
-void TMainForm::PlayAD(const TPageCommand& command) {
-  if (!command.ad) {
-    AppLog().Log(2, command.failure);
-    return;
-  }
-  AppLog().Log(2, PlayADFailureText(command.itemsText, kNoVideoPlayer));
 }
 
 void TMainForm::ResetDeviceMgrNotify() {

@@ -21,6 +21,7 @@
 #include "browser/BrowserPage.h"
 #include "browser/ConnectRules.h"
 #include "browser/DbgWin.h"
+#include "browser/DesktopServices.h"
 #include "browser/DisconnectNotice.h"
 #include "browser/EngineSetup.h"
 #include "browser/FloatBtnForm.h"
@@ -69,7 +70,8 @@ TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompt
     : QMainWindow(parent),
       commandLine_(commandLine),
       prompts_(std::move(prompts)),
-      requestRules_(std::make_shared<TRequestRules>()) {
+      requestRules_(std::make_shared<TRequestRules>()),
+      desktopServices_(std::make_unique<TDesktopServices>(this, [this] { ResetDeviceMgrNotify(); })) {
   InitBrowserResources();
   Loaded(commandLine);
   FormCreate();
@@ -402,7 +404,7 @@ void TMainForm::UMBROWSERCREATED() {
   }
   if (!FIsSubMonitor) MaximizeWindow();
   ApplyAppTitle();
-  // Device manager: EnsureDeviceMgrStarted() runs here; its failure skips the debug window.
+  if (!desktopServices_->EnsureDeviceMgrStarted(*prompts_)) return;  // its failure skips the debug window
   try {
     zent::CreateDebugWindow(FCEF, ReadDebugModel(commandLine_));
   } catch (const std::exception& e) {

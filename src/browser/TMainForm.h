@@ -38,6 +38,7 @@ class QWebEngineView;
 namespace zent {
 
 class BrowserPage;
+class TDesktopServices;
 class GlobalHotKey;
 class RequestInterceptor;
 class SubScreenChannel;
@@ -132,7 +133,6 @@ class TMainForm : public QMainWindow {
   void ShowPageStatusText(const std::string& text);
   void RunPageCommand(const TPageCommand& command, const std::string& pageAddress);
   void OpenUrl(const std::string& address);
-  void PlayAD(const TPageCommand& command);
   void PlaceOnLastMonitor(bool logPlacement = true);
   void OpenSubScreenIdentity();
   void CloseSubScreen();
@@ -177,6 +177,8 @@ class TMainForm : public QMainWindow {
   TRendererCrashPolicy crashPolicy_;
   bool crashReloadPending_ = false;
   std::unique_ptr<SubScreenChannel> subScreenChannel_;  // secondary instance: its identity served
+  // Device manager and video player; its end stops a running reset and ends the player.
+  std::unique_ptr<TDesktopServices> desktopServices_;
   QTimer* statusPaintHold_ = nullptr;  // page status texts: repaints held back while it runs
   bool serverPageFailed_ = false;  // the server page's last load failed while connecting
   bool shownOnce_ = false;

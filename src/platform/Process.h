@@ -40,6 +40,14 @@ struct SpawnOptions {
 std::error_code SpawnProcess(const std::string& program, const std::vector<std::string>& args,
                              const SpawnOptions& options, uint32_t& pid);
 
+// Runs `program` with `args` in place of the calling program (same process id), never
+// through a shell; a name without "/" is looked up in PATH. With `endWithParent` the new
+// program is sent SIGTERM when the thread that started our process ends, so it cannot
+// outlive its starter; when that starter is already gone, nothing runs and the result is
+// no_such_process. Returns only on failure.
+std::error_code ReplaceProcess(const std::string& program, const std::vector<std::string>& args,
+                               bool endWithParent);
+
 // Waits for a child started by SpawnProcess to end, at most `timeoutMs` milliseconds
 // (0xFFFFFFFF waits for ever). Returns its exit code (128 + signal number when a signal
 // ended it), or nullopt on time-out or error. A child that timed out is not reaped and

@@ -16,7 +16,8 @@ inline constexpr int kShellNoAssociation = 31;
 // An executable file is started directly; anything else is handed to the desktop's opener
 // (Linux: "xdg-open", looked up in PATH at the time of the call) as one argument, never
 // through a shell.
-int ShellOpen(const std::string& path);
+// `workingDirectory` (empty: ours) is where a started program begins.
+int ShellOpen(const std::string& path, const std::string& workingDirectory = {});
 
 // Hands an address (a web address, or whatever a page asks to open) to the desktop's opener
 // as it stands, as one argument, never through a shell and never started as a program even

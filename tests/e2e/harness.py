@@ -720,6 +720,17 @@ class E2ETestCase(unittest.TestCase):
         self.server = self.env.server
         self.display = self.env.display
 
+    def start_live_page(self, page="live.html", extra_env=None):
+        """The main instance on a live page of the stand-in (one that writes what the test
+        queues with `send_console`), once the page has loaded and asks for messages."""
+        since = self.server.last_seq()
+        prog = self.env.start("-url", APP_URL + page, extra_env=extra_env)
+        prog.wait_window()
+        self.server.wait_report("flag", "true", since=since, timeout=90)
+        # The live page asks for its first messages right after loading.
+        self.server.wait_request("/lumo7/live/messages", since=since, timeout=30)
+        return prog
+
     def describe(self):
         """Diagnostics for failure messages: the program's log tail and output."""
         parts = [f"log:\n{self.env.log_text()[-3000:]}"]

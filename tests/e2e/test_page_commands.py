@@ -10,7 +10,7 @@ import os
 import threading
 import unittest
 
-from harness import APP_URL, SCREEN, E2ETestCase, header_values, wait_for
+from harness import SCREEN, E2ETestCase, header_values, wait_for
 
 DISCONNECT_PATH = "/lumo7/dbi/lumo7server/product/disconnect"
 CLOSE_REFUSED = "当前正在进行业务处理，不允许退出。"
@@ -22,13 +22,7 @@ class CommandCase(E2ETestCase):
 
     def start_live(self, extra_env=None):
         """The main instance on the stand-in's live page, which writes what the test queues."""
-        since = self.server.last_seq()
-        prog = self.env.start("-url", APP_URL + "live.html", extra_env=extra_env)
-        prog.wait_window()
-        self.server.wait_report("flag", "true", since=since, timeout=90)
-        # The live page asks for its first messages right after loading.
-        self.server.wait_request("/lumo7/live/messages", since=since, timeout=30)
-        return prog
+        return self.start_live_page("live.html", extra_env)
 
     def send(self, *messages):
         self.server.send_console(*messages)

@@ -57,6 +57,17 @@ TEST_F(ShellOpenTest, ExecutableFileIsStartedItself) {
   EXPECT_EQ(ReadAll(dir_ / "args"), "") << "the opener must not be involved";
 }
 
+TEST_F(ShellOpenTest, ExecutableStartsInTheGivenWorkingFolder) {
+  const std::string program = dir_ / "tool.sh";
+  const std::string work = dir_ / "work";
+  ::mkdir(work.c_str(), 0755);
+  WriteScript(program, "pwd > '" + (dir_ / "cwd") + "'\nprintf R > '" + (dir_ / "ready") + "'\n");
+  testing::ReadySignal ready(dir_ / "ready");
+  EXPECT_GT(ShellOpen(program, work), 32);
+  ASSERT_TRUE(ready.Wait());
+  EXPECT_EQ(ReadAll(dir_ / "cwd"), work + "\n");
+}
+
 TEST_F(ShellOpenTest, FailuresKeepTheirCodes) {
   EXPECT_EQ(ShellOpen(dir_ / "missing.xlsx"), kShellFileNotFound);
   EXPECT_EQ(ShellOpen(""), kShellFileNotFound);

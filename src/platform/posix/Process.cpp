@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,6 +70,24 @@ std::optional<int> WaitBySlices(pid_t pid, uint32_t timeoutMs) {
   }
 }
 
+// The program and its arguments as the NULL-terminated array exec and spawn take.
+class ArgumentVector {
+ public:
+  ArgumentVector(const std::string& program, const std::vector<std::string>& args) {
+    storage_.reserve(args.size() + 1);
+    storage_.push_back(program);
+    storage_.insert(storage_.end(), args.begin(), args.end());
+    pointers_.reserve(storage_.size() + 1);
+    for (auto& s : storage_) pointers_.push_back(s.data());
+    pointers_.push_back(nullptr);
+  }
+  char** data() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> storage_;
+  std::vector<char*> pointers_;
+};
+
 }  // namespace
 
 uint32_t CurrentProcessId() noexcept { return static_cast<uint32_t>(::getpid()); }
@@ -112,14 +131,7 @@ std::error_code SpawnProcess(const std::string& program, const std::vector<std::
                              const SpawnOptions& options, uint32_t& pid) {
   if (program.empty()) return std::make_error_code(std::errc::invalid_argument);
 
-  std::vector<std::string> storage;
-  storage.reserve(args.size() + 1);
-  storage.push_back(program);
-  storage.insert(storage.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  argv.reserve(storage.size() + 1);
-  for (auto& s : storage) argv.push_back(s.data());
-  argv.push_back(nullptr);
+  ArgumentVector argv(program, args);
 
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attr;
@@ -163,6 +175,24 @@ std::error_code SpawnProcess(const std::string& program, const std::vector<std::
   if (rc != 0) return {rc, std::system_category()};
   pid = static_cast<uint32_t>(child);
   return {};
+}
+
+std::error_code ReplaceProcess(const std::string& program, const std::vector<std::string>& args,
+                               bool endWithParent) {
+  if (program.empty()) return std::make_error_code(std::errc::invalid_argument);
+  if (endWithParent) {
+    const pid_t starter = ::getppid();
+    if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) return {errno, std::system_category()};
+    // The starter may have ended before the signal was asked for: then nobody would send it.
+    if (::getppid() != starter || starter == 1) return std::make_error_code(std::errc::no_such_process);
+  }
+  ArgumentVector argv(program, args);
+  if (program.find('/') == std::string::npos) {
+    ::execvp(program.c_str(), argv.data());
+  } else {
+    ::execv(program.c_str(), argv.data());
+  }
+  return {errno, std::system_category()};
 }
 
 std::optional<int> WaitProcess(uint32_t pid, uint32_t timeoutMs) {

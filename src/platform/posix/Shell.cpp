@@ -73,13 +73,14 @@ int OpenWithDesktop(const std::string& target) {
 
 }  // namespace
 
-int ShellOpen(const std::string& path) {
+int ShellOpen(const std::string& path, const std::string& workingDirectory) {
   ReapEnded();
   if (path.empty()) return kShellFileNotFound;
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0) return errno == EACCES ? kShellAccessDenied : kShellFileNotFound;
   SpawnOptions options;
   options.newSession = true;  // the opened program outlives us and our terminal
+  options.workingDirectory = workingDirectory;
   uint32_t pid = 0;
   if (S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0) {
     // Started by its path; a relative path must not be looked up in PATH.

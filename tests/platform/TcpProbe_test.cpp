@@ -1,0 +1,78 @@
+// The TCP connection probe: a listener answers, a closed port does not, a silent one costs
+// the time-out, and a raised wake ends the probe at once.
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/Net.h"
+
+namespace zent::platform {
+namespace {
+
+// A listening socket on a free loopback port.
+struct Listener {
+  Listener() {
+    fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), len) != 0 || ::listen(fd, 4) != 0) return;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    port = ntohs(sa.sin_port);
+  }
+  ~Listener() { ::close(fd); }
+  int fd = -1;
+  uint16_t port = 0;
+};
+
+TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
+  const uint32_t loopback = *ParseIPv4("127.0.0.1");
+  uint16_t closedPort = 0;
+  {
+    Listener l;
+    ASSERT_NE(l.port, 0);
+    EXPECT_TRUE(TcpConnectProbe(loopback, l.port, 500, nullptr));
+    closedPort = l.port;
+  }
+  EXPECT_FALSE(TcpConnectProbe(loopback, closedPort, 500, nullptr));
+
+  // A listener whose accept queue is full drops further connection requests, so a probe
+  // to it hangs until its time-out or its wake.
+  Listener full;
+  ASSERT_EQ(::listen(full.fd, 0), 0);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = loopback;
+    sa.sin_port = htons(full.port);
+    ::connect(c, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    fillers.push_back(c);
+  }
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(TcpConnectProbe(loopback, full.port, 300, nullptr));
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250)) << "the queue was not full";
+
+  WakeEvent wake;
+  ASSERT_TRUE(wake.Valid());
+  std::thread waker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    wake.Signal();
+  });
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(TcpConnectProbe(loopback, full.port, 10000, &wake));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+  waker.join();
+  for (int c : fillers) ::close(c);
+}
+
+}  // namespace
+}  // namespace zent::platform
