@@ -25,6 +25,8 @@
 #include "platform/Clock.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
+#include "update/CheckUpdateApp.h"
+#include "update/UpdateThread.h"
 
 namespace {
 
@@ -88,6 +90,7 @@ int Run(int argc, char** argv) {
   InitAppFileInfo();
   const FindServerModule finder;
   const FloatBtnTapsScope floatButtonTaps;
+  const UpdateCheckScope updateCheck;  // a running check is stopped on every way out
 
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
@@ -110,8 +113,10 @@ int Run(int argc, char** argv) {
       AppLog().Log(2, Format("Instance lock [%s]: %s", instanceName.c_str(), ec.message().c_str()));
     }
     // The pending-update hand-off runs here, in the first instance only.
+    if (CheckUpdateApp()) return 0;
   }
   // Started here once they exist: the NFC check program, the update check, the network watch.
+  StartUpdateCheck();
 
   EnterExecutableFolder();
 
