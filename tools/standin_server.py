@@ -546,26 +546,22 @@ class UpdateServices:
         if path != UPDATE_CHECK_PATH:
             return self._download(h, download, state)
         mode = check["mode"]
-        if mode == "slow" and state.stopping.wait(check["delay_ms"] / 1000.0):
-            return
-        if mode == "status":
-            return h._send(check["status"], "text/html", page("Error", f"<h1>{check['status']}</h1>"))
-        if mode == "raw":
-            return h._send(200, "application/json", check["body"])
-        answer = {"success": mode != "fail", "msg": check["msg"]}
-        if mode in ("offer", "slow", "no_md5"):
-            answer["DownloadUrl"] = check["download_url"]
-        else:
-            answer["DownloadUrl"] = ""
+        answer = {"success": mode != "fail", "msg": check["msg"],
+                  "DownloadUrl": check["download_url"] if mode in ("offer", "slow", "no_md5") else ""}
         if mode in ("offer", "slow"):
             answer["md5"] = check["md5"]
-        h._send(200, "application/json", json.dumps(answer, ensure_ascii=False))
+        self._check(h, check, answer, state)
 
     def respond_fallback(self, h, path, state):
         with self.lock:
             check, download = dict(self.fallback["check"]), dict(self.fallback["download"])
         if path == FALLBACK_DOWNLOAD_PATH:
             return self._download(h, download, state)
+        answer = {"doesNeedUpdate": check["mode"] in ("offer", "slow"), "fileName": check["file_name"]}
+        self._check(h, check, answer, state)
+
+    def _check(self, h, check, answer, state):
+        """Sends a check's answer the way its mode says."""
         mode = check["mode"]
         if mode == "slow" and state.stopping.wait(check["delay_ms"] / 1000.0):
             return
@@ -573,7 +569,6 @@ class UpdateServices:
             return h._send(check["status"], "text/html", page("Error", f"<h1>{check['status']}</h1>"))
         if mode == "raw":
             return h._send(200, "application/json", check["body"])
-        answer = {"doesNeedUpdate": mode in ("offer", "slow"), "fileName": check["file_name"]}
         h._send(200, "application/json", json.dumps(answer, ensure_ascii=False))
 
     def _download(self, h, d, state):
