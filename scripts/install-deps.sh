@@ -7,6 +7,8 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   libpcre2-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
+  # the installer's payload checksum (CRC-32)
+  zlib1g-dev
   # the browser window: Qt 6 Widgets and WebEngine
   qt6-base-dev qt6-webengine-dev
   # the floating button's input-only window and the Alt+F12 grab talk to the X server

@@ -466,6 +466,9 @@ class AppServer(ThreadingHTTPServer):
         split = urllib.parse.urlsplit(h.path)
         path = split.path
         query = urllib.parse.parse_qs(split.query, keep_blank_values=True)
+        if self.state.updates.handles(path):
+            self.state.updates.respond_fallback(h, path, self.state)
+            return
         if path.startswith(APP_PREFIX) or path == APP_PREFIX.rstrip("/"):
             if path == APP_PREFIX.rstrip("/"):
                 h._send(301, "text/plain", "", {"Location": APP_PREFIX})
@@ -516,6 +519,136 @@ class DirectionalServer(AppServer):
         h._send(200, "text/plain", ",".join(fields))
 
 
+# ---------------------------------------------------------------------------------------------
+# Update services: the update service on its own port (7100) and the web application's
+# fallback endpoints under /lumo7/canyin/. Each service has a "check" answer and a "download"
+# answer, switchable through the control call /update.
+
+UPDATE_CHECK_PATH = "/autoupdate/checkupdate"
+FALLBACK_CHECK_PATH = APP_PREFIX + "canyin/sys/autoupdate/checkbrowserupdatev2"
+FALLBACK_DOWNLOAD_PATH = APP_PREFIX + "canyin/index/browser/browserv2"
+UPDATE_CHECK_MODES = ("none", "offer", "fail", "no_md5", "status", "raw", "slow")
+UPDATE_DOWNLOAD_MODES = ("file", "status", "cut", "slow", "huge")
+
+
+class UpdateServices:
+    """check modes: none (no update), offer (the download below), fail (success false with
+    msg), no_md5 (offer without md5), status (answer `status` with an error page), raw (send
+    `body` as it stands), slow (offer after `delay_ms`).
+    download modes: file (the bytes of `path`), status (`status` with an error page), cut
+    (announce the file, send half of it, close), slow (the file in 64 KiB pieces, `delay_ms`
+    apart), huge (`size` bytes streamed in 1 MiB pieces, with Content-Length, after `delay_ms`)."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.main = {"check": {"mode": "none", "msg": "", "download_url": "/autoupdate/download/setup.exe",
+                               "md5": "0123456789abcdef", "status": 500, "body": "", "delay_ms": 0},
+                     "download": {"mode": "file", "path": "", "status": 404, "size": 0, "delay_ms": 0}}
+        self.fallback = {"check": {"mode": "none", "file_name": "Lumo7Browser-setup.exe", "status": 500,
+                                   "body": "", "delay_ms": 0},
+                         "download": {"mode": "file", "path": "", "status": 404, "size": 0, "delay_ms": 0}}
+
+    def snapshot(self):
+        with self.lock:
+            return json.loads(json.dumps({"main": self.main, "fallback": self.fallback}))
+
+    def configure(self, body):
+        with self.lock:
+            for name, target in (("main", self.main), ("fallback", self.fallback)):
+                for part, modes in (("check", UPDATE_CHECK_MODES), ("download", UPDATE_DOWNLOAD_MODES)):
+                    change = (body.get(name) or {}).get(part)
+                    if change is None:
+                        continue
+                    unknown = set(change) - set(target[part])
+                    if unknown:
+                        raise ValueError(f"{name}.{part}: unknown keys {sorted(unknown)}")
+                    if "mode" in change and change["mode"] not in modes:
+                        raise ValueError(f"{name}.{part}: mode must be one of {list(modes)}")
+                    target[part].update(change)
+
+    def handles(self, path):
+        return path in (FALLBACK_CHECK_PATH, FALLBACK_DOWNLOAD_PATH)
+
+    def respond_main(self, h, state):
+        """The update service's port: the check, and any other path is the download."""
+        path = urllib.parse.urlsplit(h.path).path
+        with self.lock:
+            check, download = dict(self.main["check"]), dict(self.main["download"])
+        if path != UPDATE_CHECK_PATH:
+            return self._download(h, download, state)
+        mode = check["mode"]
+        answer = {"success": mode != "fail", "msg": check["msg"],
+                  "DownloadUrl": check["download_url"] if mode in ("offer", "slow", "no_md5") else ""}
+        if mode in ("offer", "slow"):
+            answer["md5"] = check["md5"]
+        self._check(h, check, answer, state)
+
+    def respond_fallback(self, h, path, state):
+        with self.lock:
+            check, download = dict(self.fallback["check"]), dict(self.fallback["download"])
+        if path == FALLBACK_DOWNLOAD_PATH:
+            return self._download(h, download, state)
+        answer = {"doesNeedUpdate": check["mode"] in ("offer", "slow"), "fileName": check["file_name"]}
+        self._check(h, check, answer, state)
+
+    def _check(self, h, check, answer, state):
+        """Sends a check's answer the way its mode says."""
+        mode = check["mode"]
+        if mode == "slow" and state.stopping.wait(check["delay_ms"] / 1000.0):
+            return
+        if mode == "status":
+            return h._send(check["status"], "text/html", page("Error", f"<h1>{check['status']}</h1>"))
+        if mode == "raw":
+            return h._send(200, "application/json", check["body"])
+        h._send(200, "application/json", json.dumps(answer, ensure_ascii=False))
+
+    def _download(self, h, d, state):
+        mode = d["mode"]
+        if mode == "status":
+            return h._send(d["status"], "text/html", page("Error", f"<h1>{d['status']}</h1>"))
+        if mode == "huge":
+            if state.stopping.wait(d["delay_ms"] / 1000.0):
+                return
+            size = int(d["size"])
+            h.send_response(200)
+            h.send_header("Content-Type", "application/octet-stream")
+            h.send_header("Content-Length", str(size))
+            h.end_headers()
+            piece = bytes(1 << 20)
+            sent = 0
+            while sent < size and not state.stopping.is_set():
+                n = min(len(piece), size - sent)
+                h.wfile.write(piece[:n])
+                sent += n
+            return
+        with open(d["path"], "rb") as f:
+            data = f.read()
+        if mode == "file":
+            return h._send(200, "application/octet-stream", data)
+        h.send_response(200)
+        h.send_header("Content-Type", "application/octet-stream")
+        h.send_header("Content-Length", str(len(data)))
+        h.end_headers()
+        if mode == "cut":
+            h.wfile.write(data[: len(data) // 2])
+            h.wfile.flush()
+            h.close_connection = True
+            h.connection.shutdown(socket.SHUT_RDWR)
+            return
+        for i in range(0, len(data), 1 << 16):  # slow
+            h.wfile.write(data[i:i + (1 << 16)])
+            h.wfile.flush()
+            if state.stopping.wait(d["delay_ms"] / 1000.0):
+                return
+
+
+class UpdateServer(AppServer):
+    """The update service's port (7100)."""
+
+    def respond(self, h, body):
+        self.state.updates.respond_main(h, self.state)
+
+
 class ControlServer(AppServer):
     """Loopback-only JSON interface for tests."""
 
@@ -531,6 +664,11 @@ class ControlServer(AppServer):
             elif path == "/config" and h.command == "POST":
                 self.state.configure(data)
                 out = self.state.snapshot()
+            elif path == "/update" and h.command == "GET":
+                out = self.state.updates.snapshot()
+            elif path == "/update" and h.command == "POST":
+                self.state.updates.configure(data)
+                out = self.state.updates.snapshot()
             elif path == "/console" and h.command == "POST":
                 msgs = data.get("messages")
                 if not isinstance(msgs, list):
@@ -673,10 +811,12 @@ def main(argv=None):
     p.add_argument("--control-port", type=int, default=0, help="control port on 127.0.0.1 (default 0 picks one)")
     p.add_argument("--record", default="", help="JSON-lines file that receives every record")
     p.add_argument("--media-dir", default="", help="folder whose files are served under /lumo7/media/")
+    p.add_argument("--update-port", type=int, default=7100, help="update service port on --address (default 7100; -1 disables)")
     args = p.parse_args(argv)
 
     records = Records(args.record)
     state = State(args)
+    state.updates = UpdateServices()
     servers, ready = [], {}
 
     main_srv = AppServer((args.address, args.port), "main", state, records)
@@ -694,6 +834,10 @@ def main(argv=None):
                               "directional", state, records)
         servers.append(d)
         ready["directional"] = d.server_port
+    if args.update_port >= 0:
+        u = UpdateServer((args.address, args.update_port), "update", state, records)
+        servers.append(u)
+        ready["update"] = u.server_port
     control = ControlServer(("127.0.0.1", args.control_port), "control", state, records)
     control.RequestHandlerClass = ControlHandler
     servers.append(control)

@@ -29,6 +29,8 @@
 #include "platform/Clock.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
+#include "update/CheckUpdateApp.h"
+#include "update/UpdateThread.h"
 
 namespace {
 
@@ -93,6 +95,7 @@ int Run(int argc, char** argv) {
   const LanguagesScope languages(GetAppFileName());
   const FindServerModule finder;
   const FloatBtnTapsScope floatButtonTaps;
+  const UpdateCheckScope updateCheck;  // a running check is stopped on every way out
 
   // The engine's helper processes are a separate executable; should one ever be started from
   // ours, it runs nothing of the program.
@@ -117,10 +120,11 @@ int Run(int argc, char** argv) {
       AppLog().Log(2, Format("Instance lock [%s]: %s", instanceName.c_str(), ec.message().c_str()));
     }
     // The pending-update hand-off runs here, in the first instance only.
+    if (CheckUpdateApp()) return 0;
   }
-  // The NFC check program (never waited for) and the network watch; the update check joins
-  // here once it exists.
+  // The NFC check program (never waited for), the update check and the network watch.
   RunNFCCheckProgram();
+  StartUpdateCheck();
   const NetCheckScope netCheck;
   StartNetCheck(ReadNetCheckTargets(RunOptionsFileName(GetAppFileName())));
 
