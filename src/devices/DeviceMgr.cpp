@@ -13,6 +13,7 @@
 #include "platform/NamedLock.h"
 #include "platform/Net.h"
 #include "platform/Shell.h"
+#include "platform/TcpProbe.h"
 #include "platform/Text.h"
 
 namespace zent {
@@ -123,7 +124,9 @@ bool WaitDeviceMgrPort(std::stop_token stop, const TPortWait& wait) {
   std::condition_variable_any pause;
   for (int attempt = 0; attempt < wait.attempts; ++attempt) {
     if (stop.stop_requested()) return false;
-    if (platform::TcpConnectProbe(address, kDeviceMgrPort, wait.attemptMs, &wake)) return true;
+    if (platform::TcpConnectTest(address, kDeviceMgrPort, static_cast<uint32_t>(wait.attemptMs), &wake) ==
+        platform::ConnectResult::kConnected)
+      return true;
     if (attempt + 1 == wait.attempts) break;
     std::unique_lock lock(mutex);
     if (pause.wait_for(lock, stop, std::chrono::milliseconds(wait.pauseMs), [] { return false; })) break;

@@ -83,9 +83,4 @@ class UdpSocket {
 // socket where the system allows it, else a raw socket. False on any failure or time-out.
 bool IcmpEcho(uint32_t address, std::span<const uint8_t> request, int timeoutMs) noexcept;
 
-// Opens a TCP connection to `address`:`port` and closes it again: true when the connection
-// was accepted within timeoutMs. A raised `wake` (may be null) ends the attempt at once with
-// false, so a thread asked to stop never sits out the time-out.
-bool TcpConnectProbe(uint32_t address, uint16_t port, int timeoutMs, WakeEvent* wake) noexcept;
-
 }  // namespace zent::platform

@@ -10,12 +10,16 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Net.h"
+#include "platform/TcpProbe.h"
 
 namespace zent::platform {
 namespace {
 
 // A listening socket on a free loopback port.
+bool Connected(uint32_t address, uint16_t port, uint32_t timeoutMs, const WakeEvent* wake) {
+  return TcpConnectTest(address, port, timeoutMs, wake) == ConnectResult::kConnected;
+}
+
 struct Listener {
   Listener() {
     fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -38,10 +42,10 @@ TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
   {
     Listener l;
     ASSERT_NE(l.port, 0);
-    EXPECT_TRUE(TcpConnectProbe(loopback, l.port, 500, nullptr));
+    EXPECT_TRUE(Connected(loopback, l.port, 500, nullptr));
     closedPort = l.port;
   }
-  EXPECT_FALSE(TcpConnectProbe(loopback, closedPort, 500, nullptr));
+  EXPECT_FALSE(Connected(loopback, closedPort, 500, nullptr));
 
   // A listener whose accept queue is full drops further connection requests, so a probe
   // to it hangs until its time-out or its wake.
@@ -58,7 +62,7 @@ TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
     fillers.push_back(c);
   }
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_FALSE(TcpConnectProbe(loopback, full.port, 300, nullptr));
+  EXPECT_FALSE(Connected(loopback, full.port, 300, nullptr));
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250)) << "the queue was not full";
 
   WakeEvent wake;
@@ -68,7 +72,7 @@ TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
     wake.Signal();
   });
   t0 = std::chrono::steady_clock::now();
-  EXPECT_FALSE(TcpConnectProbe(loopback, full.port, 10000, &wake));
+  EXPECT_FALSE(Connected(loopback, full.port, 10000, &wake));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
   waker.join();
   for (int c : fillers) ::close(c);

@@ -320,36 +320,4 @@ bool IcmpEcho(uint32_t address, std::span<const uint8_t> request, int timeoutMs)
   }
 }
 
-bool TcpConnectProbe(uint32_t address, uint16_t port, int timeoutMs, WakeEvent* wake) noexcept {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (fd.get() < 0) return false;
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = address;
-  sa.sin_port = htons(port);
-  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return true;
-  if (errno != EINPROGRESS) return false;
-  timespec start{};
-  ::clock_gettime(CLOCK_MONOTONIC, &start);
-  for (;;) {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    const long elapsed = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
-    const int left = timeoutMs - static_cast<int>(elapsed);
-    if (left <= 0) return false;
-    pollfd fds[2] = {{fd.get(), POLLOUT, 0}, {wake && wake->Valid() ? wake->NativeHandle() : -1, POLLIN, 0}};
-    const int n = ::poll(fds, 2, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (fds[1].revents & POLLIN) return false;
-    if (fds[0].revents) {
-      int error = 0;
-      socklen_t len = sizeof error;
-      return ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
-    }
-  }
-}
-
 }  // namespace zent::platform
