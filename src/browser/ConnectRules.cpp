@@ -3,7 +3,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "browser/TextFill.h"
+#include "common/TextFill.h"
 #include "common/Format.h"
 #include "discovery/NetUtils.h"
 #include "lang/Translate.h"

@@ -29,7 +29,7 @@
 #include "browser/IpInput.h"
 #include "browser/RequestInterceptor.h"
 #include "browser/SubScreenChannel.h"
-#include "browser/TextFill.h"
+#include "common/TextFill.h"
 #include "browser/WidgetEvents.h"
 #include "common/Errors.h"
 #include "common/FileLog.h"

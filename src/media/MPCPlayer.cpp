@@ -8,6 +8,7 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/ProfileFile.h"
+#include "common/TextFill.h"
 #include "lang/Translate.h"
 #include "platform/Process.h"
 
@@ -53,8 +54,8 @@ void TMPCPlayer::Paly(const TScreenRect& rect, const std::string& url, std::stop
   options.workingDirectory = FPath;
   uint32_t pid = 0;
   if (const auto ec = platform::SpawnProcess(FPlayFile, args, options, pid)) {
-    throw Exception(Format(Translate("调用失败,命令参数如下\r\n[CP('%s', ' %s')]\r\n错误信息[%s]").c_str(),
-                           FPlayFile.c_str(), Format("/play \"%s\"", url.c_str()).c_str(), ec.message().c_str()));
+    throw Exception(FillTexts(Translate("MPC调用失败", "调用失败,命令参数如下\r\n[CP('%s', ' %s')]\r\n错误信息[%s]"),
+                              {FPlayFile, Format("/play \"%s\"", url.c_str()), ec.message()}));
   }
   FProcessId = pid;
   TakeOffTaskbar(stop);

@@ -12,7 +12,7 @@
 #include "browser/RequestInterceptor.h"
 #include "browser/RequestRules.h"
 #include "browser/ServerUri.h"
-#include "browser/TextFill.h"
+#include "common/TextFill.h"
 
 namespace zent {
 namespace {

@@ -97,6 +97,14 @@ std::set<std::string> TranslatedTexts() {
     }
     return out;
   };
+  // A constant may name another constant (kAppTitleText = kProductDisplayName).
+  const std::regex aliasDef(R"re(\b(k[A-Za-z]\w*)\s*=\s*(k[A-Za-z]\w*)\s*;)re");
+  for (const std::string& text : sources) {
+    for (std::sregex_iterator it(text.begin(), text.end(), aliasDef), end; it != end; ++it) {
+      const auto target = constants.find((*it)[2]);
+      if (target != constants.end()) constants[(*it)[1]] = target->second;
+    }
+  }
   std::set<std::string> texts;
   for (const std::string& text : sources) {
     for (std::sregex_iterator it(text.begin(), text.end(), literalCall), end; it != end; ++it)
