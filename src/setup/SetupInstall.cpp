@@ -9,6 +9,7 @@
 
 #include "common/Encoding.h"
 #include "common/Utils.h"
+#include "install/InstallRegistration.h"
 #include "platform/InstallFiles.h"
 #include "setup/SetupArchive.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kUninstallKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{DD89D3FF-2163-49BD-822F-FD0AF2D7E6AE}_is1";
 constexpr char kStagingPrefix[] = ".Lumo7Setup.";
 
 std::string WithSlash(std::string folder) {
@@ -58,8 +57,7 @@ SetupOptions ParseSetupOptions(const std::vector<std::string>& args) {
 }
 
 std::string RecordedInstallFolder() {
-  std::string folder;
-  if (!ReadRegString(platform::RegRoot::LocalMachine, kUninstallKey, "InstallLocation", folder)) return {};
+  const std::string folder = GetInstallLocation();
   std::error_code ec;
   // A link is not followed: the entry must name the folder itself.
   if (folder.empty() || !fs::is_directory(fs::symlink_status(folder, ec))) return {};

@@ -46,8 +46,9 @@ SECOND = ("DUMMY1", 1024, 768)
 class DualHeadDisplay(Display):
     """Xorg with the dummy driver, two heads: DUMMY0 1280x800 and DUMMY1 1024x768 to its right."""
 
-    def __init__(self, workdir, size=None):
+    def __init__(self, workdir, size=None, window_manager=True):
         self.workdir = workdir
+        self.window_manager = window_manager
         self.xvfb = self.wm = None
         conf = os.path.join(workdir, "xorg-dummy.conf")
         with open(conf, "w") as f:

@@ -184,7 +184,12 @@ class FullCycleTests(SelfUpdateCase):
         os.makedirs(self.main_folder)
         package = os.path.join(self.main_folder, "DO2_U_abc.exe")
         shutil.copy(installer, package)
-        # No installed-programs entry and no /DIR=: the installer exits with 2.
+        # No installed-programs entry and no /DIR=: the installer exits with 2. The machine
+        # hive's folder lies below a plain file, so the start cannot record one either.
+        blocker = os.path.join(self.env.tmp, "no-machine-hive")
+        with open(blocker, "w"):
+            pass
+        self.env.program_env["XDG_CONFIG_DIRS"] = os.path.join(blocker, "xdg")
         run = self.env.start_app()
         self.assertEqual(run.wait_exit(30), 0, self.describe())
         wait_for(lambda: not os.path.exists(self.script), 60, "the script to delete itself")
