@@ -7,14 +7,15 @@
 #include <exception>
 #include <memory>
 
-#include "app/core/CommandLine.h"
-#include "app/core/Config.h"
+#include "config/CommandLine.h"
+#include "config/Config.h"
 #include "browser/ActivationRule.h"
 #include "browser/DbgWin.h"
 #include "browser/EngineSetup.h"
 #include "browser/FloatBtnForm.h"
 #include "browser/QtUserPrompts.h"
 #include "browser/RoleNoticeWatcher.h"
+#include "browser/LoopProbe.h"
 #include "browser/TMainForm.h"
 #include "common/FileLog.h"
 #include "extras/FloatBtnTaps.h"
@@ -134,6 +135,9 @@ int Run(int argc, char** argv) {
   QObject::connect(&notices, &RoleNoticeWatcher::activateRequested, &form, &TMainForm::BringAppToFront);
   QObject::connect(&notices, &RoleNoticeWatcher::noticeReceived, &form, &TMainForm::appEventMessage);
   notices.Open(instanceName);
+
+  // Tests and benchmarks measure the window's loop through this; nothing runs without it.
+  const auto loopProbe = StartLoopProbeFromEnvironment();
 
   form.show();
   const int code = app.exec();

@@ -16,17 +16,16 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 #include "browser/AppTitle.h"
 #include "browser/BrowserPage.h"
-#include "browser/ConnectRules.h"
 #include "browser/DbgWin.h"
-#include "browser/DisconnectNotice.h"
 #include "browser/EngineSetup.h"
 #include "browser/FloatBtnForm.h"
 #include "browser/GlobalHotKey.h"
 #include "browser/IpInput.h"
 #include "browser/RequestInterceptor.h"
+#include "browser/StartAddress.h"
 #include "browser/SubScreenChannel.h"
 #include "browser/TextFill.h"
 #include "browser/WidgetEvents.h"
@@ -34,6 +33,7 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/Utils.h"
+#include "connection/ServerConnection.h"
 #include "lang/Translate.h"
 #include "platform/Shell.h"
 
@@ -72,11 +72,12 @@ TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompt
   InitBrowserResources();
   Loaded(commandLine);
   FormCreate();
+  StartConnecting();
 }
 
 TMainForm::~TMainForm() {
-  // After this no search report of ours runs; one already posted dies with the window.
-  StopFindServer();
+  // After this no report of the connection runs; one already posted dies with the window.
+  connection_.reset();
   // The page must go before the profile it was made with; the view then shows nothing.
   if (FCEFPW) FCEFPW->setPage(nullptr);
   FCEF = nullptr;
@@ -102,7 +103,6 @@ void TMainForm::Loaded(const CommandLine& commandLine) {
 
 void TMainForm::FormCreate() {
   FOSID = ObtainDeviceId();
-  FURI.Reset();
   requestRules_->Update(std::string(), FOSID);
 
   if (!FIsSubMonitor) setWindowTitle(QString::fromUtf8(kMainFormCaption));
@@ -142,7 +142,6 @@ void TMainForm::FormCreate() {
   FCEFPW->setContextMenuPolicy(Qt::NoContextMenu);
   browserLayout->addWidget(FCEFPW);
 
-  FContinuousFind = true;
   if (!FIsSubMonitor) {
     // The floating restore button's taps leave full screen. The button outlives this window.
     TfrmFloatButton* button = GetFloatButton();
@@ -181,10 +180,6 @@ void TMainForm::FormCreate() {
   tmrBrowserCreate->setObjectName(QStringLiteral("tmrBrowserCreate"));
   tmrBrowserCreate->setInterval(10);
   connect(tmrBrowserCreate, &QTimer::timeout, this, [this] { tmrBrowserCreateTimer(); });
-  tmrConServer = new QTimer(this);
-  tmrConServer->setObjectName(QStringLiteral("tmrConServer"));
-  tmrConServer->setInterval(1000);
-  connect(tmrConServer, &QTimer::timeout, this, [this] { tmrConServerTimer(); });
 
   resize(800, 600);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -208,7 +203,6 @@ void TMainForm::FormCreate() {
   }
   imgShowDbgWnd->setVisible(debugMode);
   FBottomText.Clear();
-  FClient = std::make_unique<TBroadcastClient>();
   labVerion->setText(Q(FillText(Translate("版本: [%s]"), GetAppVersion())));
 
   // Placement follows the looser role test (any argument containing "-suburl").
@@ -356,46 +350,48 @@ void TMainForm::UMLOADINGLAYOUT() {
   update();
 }
 
-void TMainForm::UMBROWSERCREATED() {
+void TMainForm::StartConnecting() {
   // The connect sequence: work out the server, then open its page or search for it.
   if (FIsSubMonitor) AppLog().Log(0, "副屏");
-  ResetServerUri();
-  FFixHost = false;
+  bool fixHost = ReadFixHost(false);
   std::string hostText;
-  FFixHost = ReadFixHost(FFixHost);
+  std::string paramUrl;
   if (auto ip = commandLine_.Ip()) {
     hostText = *ip;
-    FFixHost = true;
+    fixHost = true;
   }
   if (auto url = commandLine_.Url()) {
-    FParamURL = *url;
-    FFixHost = true;
+    paramUrl = *url;
+    fixHost = true;
   }
-  const ServerConfig config = ReadServerConfig();
+  TPageChoice choice{FIsSubMonitor, FSubURL, paramUrl};
+  TConnectionReports reports;
+  reports.loadPage = [this](const std::string& address) { OpenServerPage(address); };
+  reports.serverInUse = [](const std::string& /*host*/, uint16_t /*port*/) {
+    // Network watch: SetNetCheckServer(host, port) goes here.
+  };
+  // The window outlives its connection, which stops every thread that posts before it goes.
+  auto post = [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+  connection_ = std::make_unique<ServerConnection>(std::move(choice), post, std::move(reports));
   try {
-    const TStartAddress start = ChooseStartAddress(FParamURL, hostText, config);
+    const TStartAddress start = ChooseStartAddress(paramUrl, hostText, ReadServerConfig());
     AppLog().Log(1, start.logLine);
-    FURI = start.uri;
     // Network watch: SetNetCheckServer(start.watchHost, start.watchPort) for a start address.
+    connection_->Begin(start.uri, fixHost);
   } catch (const std::exception& e) {
-    // A start address we cannot read: the window stays on its loading screen and says why.
+    // A start address we cannot read: the window stays on its loading screen and says why
+    // once the browser exists.
     AppLog().Log(std::string(), e);
-    prompts_->ShowError(Translate(kAppTitleText), e.what());
+    startError_ = e.what();
+  }
+}
+
+void TMainForm::UMBROWSERCREATED() {
+  if (startError_) {
+    prompts_->ShowError(Translate(kAppTitleText), *startError_);
     return;
   }
-
-  TReplyData reply;
-  if (DirectQuery(reply)) {
-    SetServerUriFromReply(reply);
-  } else if (!FFixHost) {
-    ResetServerUri();
-  }
-  AppLog().Log(0, "URLCon: " + FURI.PageAddress());
-  if (IsHostUnusable()) {
-    StartServerSearch();
-  } else {
-    OpenServerPage();
-  }
+  connection_->BrowserReady();
   if (!FIsSubMonitor) MaximizeWindow();
   ApplyAppTitle();
   // Device manager: EnsureDeviceMgrStarted() runs here; its failure skips the debug window.
@@ -406,90 +402,15 @@ void TMainForm::UMBROWSERCREATED() {
   }
 }
 
-void TMainForm::OpenServerPage() {
-  if (!FIsSubMonitor) SaveServerConfig(FURI.host, FURI.port, FURI.path);
-  requestRules_->Update(FURI.host, FOSID);
-  serverPageFailed_ = false;
+void TMainForm::OpenServerPage(const std::string& address) {
+  requestRules_->Update(connection_->Steps().Uri().host, FOSID);
   if (!FCEF) return;
-  if (FIsSubMonitor) {
-    LoadPage(QUrl(Q(FURI.PageAddress() + FSubURL)));
-  } else if (!FParamURL.empty()) {
-    LoadPage(QUrl(Q(FParamURL)));
-  } else {
-    LoadPage(QUrl(Q(FURI.PageAddress())));
-    // Network watch: SetNetCheckServer(FURI.host, FURI.port) goes here.
-  }
+  LoadPage(QUrl(Q(address)));
 }
 
 void TMainForm::LoadPage(const QUrl& url) {
   AppLog().Log(0, "LoadURL: " + url.toString().toStdString());
   FCEF->load(url);
-}
-
-void TMainForm::ResetServerUri() { FURI.Reset(); }
-
-void TMainForm::SetServerUriFromReply(const TReplyData& reply) { FURI = ServerUriFromReply(reply); }
-
-bool TMainForm::IsHostUnusable() const { return zent::IsHostUnusable(FURI.host); }
-
-bool TMainForm::SameServer(const TReplyData& reply) const { return zent::SameServer(FURI, reply); }
-
-bool TMainForm::DirectQuery(TReplyData& reply) {
-  // An unusable host can only be searched for: its answer would name that same host again,
-  // and an echo to a broadcast or network address reaches every machine or none.
-  if (IsHostUnusable()) return false;
-  // Blocks this thread for the echo probe and the request; the loading screen is up then.
-  const bool answered = FClient->HttpDirectional(FURI.host, reply);
-  AppLog().Log(0, "Directional " + FURI.host + ": " + (answered ? reply.ToString() : std::string("no answer")));
-  return answered;
-}
-
-TFindedEvent TMainForm::FinderCallback() {
-  QPointer<TMainForm> self(this);
-  return [self](bool found, const TReplyData& reply, const std::string& error) {
-    // The finder's thread: copy the report and hand it to the window's thread. Never wait
-    // here, StopFindServer waits for a running report. The window stops the finder before it
-    // goes, so it is alive while a report runs; a posted report dies with the window.
-    TMainForm* form = self.data();
-    if (!form) return;
-    QMetaObject::invokeMethod(
-        form, [self, found, reply, error] {
-          if (self) self->ServerFound(found, reply, error);
-        },
-        Qt::QueuedConnection);
-  };
-}
-
-void TMainForm::StartServerSearch() { StartFindServer(FinderCallback()); }
-
-void TMainForm::ServerFound(bool found, const TReplyData& reply, const std::string& error) {
-  if (!found) {
-    tmrConServer->start();
-    AppLog().Log(0, "查找服务器失败: " + reply.ToString() + (error.empty() ? std::string() : " " + error));
-    return;
-  }
-  AppLog().Log(0, "ServerFound: " + reply.ToString());
-  // The page in use stays, unless it is still failing to load: then the search found the
-  // same server again and its page is asked for once more, or the window would wait forever.
-  if (SameServer(reply) && !(FContinuousFind && serverPageFailed_)) return;
-  SetServerUriFromReply(reply);
-  OpenServerPage();
-}
-
-void TMainForm::tmrConServerTimer() {
-  tmrConServer->stop();
-  if (!FContinuousFind) return;
-  if (!FFixHost || IsHostUnusable()) {
-    StartServerSearch();
-    return;
-  }
-  TReplyData reply;
-  if (DirectQuery(reply)) {
-    SetServerUriFromReply(reply);
-    OpenServerPage();
-  } else {
-    tmrConServer->start();  // a fixed host is asked again every second
-  }
 }
 
 void TMainForm::MaximizeWindow() {
@@ -509,17 +430,14 @@ void TMainForm::ApplyAppTitle() {
 
 void TMainForm::imgConfigClick() {
   try {
-    std::string host = IsHostUnusable() ? std::string() : FURI.host;
-    bool fix = FFixHost;
+    std::string host = connection_->Steps().DialogHost();
+    bool fix = connection_->Steps().FixHost();
     if (!ShowIpInput(this, commandLine_, host, fix)) return;
-    FFixHost = fix;
-    SaveFixHost(FFixHost);
-    StopFindServer();
-    tmrConServer->stop();
+    connection_->StopConnecting(fix);
     const bool debugMode = ReadDebugModel(commandLine_);
     imgShowDbgWnd->setVisible(debugMode);
     zent::CreateDebugWindow(FCEF, debugMode);
-    if (!host.empty() && SameHost(host, FURI.host)) return;
+    if (!connection_->NewServer(host)) return;
 
     LoadPage(QUrl(QStringLiteral("about:blank")));
     if (!FIsSubMonitor) pnlLoading->setGeometry(browserArea_->rect());
@@ -528,43 +446,9 @@ void TMainForm::imgConfigClick() {
     Label_BottomText->clear();
     Label_ServerIp->clear();
     repaint();
-    if (host.empty()) {
-      ResetServerUri();
-      FFixHost = false;
-      FContinuousFind = true;
-      StartServerSearch();
-    } else {
-      FURI.host = host;
-      TReplyData reply;
-      if (DirectQuery(reply)) {
-        SetServerUriFromReply(reply);
-      } else if (!FFixHost) {
-        ResetServerUri();
-      }
-      if (IsHostUnusable()) {
-        StartServerSearch();
-      } else {
-        OpenServerPage();
-      }
-    }
-    // The finder ignores a request made while the search stopped above is still ending; the
-    // timer asks again (a request during a running search is ignored harmlessly).
-    if (IsHostUnusable()) tmrConServer->start();
+    connection_->ConnectTo(host);
   } catch (const std::exception& e) {
     AppLog().Log(std::string(), e);
-  }
-}
-
-void TMainForm::SendDisconnect() {
-  const auto notice = DisconnectNoticeFor(ReadServerConfig());
-  if (!notice) return;
-  std::string error;
-  const auto status = SendDisconnectNotice(*notice, FOSID, FLumo7LoginParams, error);
-  // Closing goes on whatever the server says or whether it answers at all.
-  if (status) {
-    AppLog().LogFmt(0, "Disconnect %s: %d", notice->Url().c_str(), *status);
-  } else {
-    AppLog().Log(0, "Disconnect " + notice->Url() + ": " + error);
   }
 }
 
@@ -600,25 +484,22 @@ void TMainForm::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   } else {
     AppLog().LogFmt(0, "LoadEnd: %d %s", LoadEndStatus(end), url.c_str());
   }
-  const LoadEndActions actions = FLoadRules.OnEnded(end, FContinuousFind, FIsSubMonitor);
+  const LoadEndActions actions = FLoadRules.OnEnded(end, connection_->Steps().ContinuousFind(), FIsSubMonitor);
   if (actions.retryLoad) {
     const QUrl failed = info.url();
     QMetaObject::invokeMethod(this, [this, failed] { LoadPage(failed); }, Qt::QueuedConnection);
   }
-  if (actions.rearmTimer) {
-    serverPageFailed_ = true;
-    tmrConServer->start();
-  }
+  if (actions.rearmTimer) connection_->PageFailed();
   if (actions.runFlagScript) FCEF->runJavaScript(QStringLiteral("inLumo7Browser=true"));
   if (actions.connected) OnConnected();
 }
 
 void TMainForm::OnConnected() {
-  FContinuousFind = false;
+  connection_->Connected();
   if (!FIsSubMonitor) FCEFPW->setFocus();
   pnlLoading->hide();
   // The update check is made sure of here once it exists (it normally starts with the program).
-  const std::string serverText = FillText(Translate("已连接服务器: [%s]"), FURI.host);
+  const std::string serverText = FillText(Translate("已连接服务器: [%s]"), connection_->Steps().Uri().host);
   Label_ServerIp->setText(Q(serverText));
   AppLog().Log(0, serverText);
   if (auto text = FBottomText.Find(FCEF->url().toString().toStdString())) Label_BottomText->setText(Q(*text));
@@ -691,11 +572,20 @@ void TMainForm::appEventActivate() {
 void TMainForm::appEventDeactivate() { HideFloatButton(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+  if (closing_ == Closing::Done) {
+    event->accept();
+    return;
+  }
+  // Already closing: the window goes once the disconnect notice is done.
+  if (closing_ == Closing::Notice || !FormCloseQuery()) {
     event->ignore();
     return;
   }
   FormClose();
+  if (closing_ == Closing::Notice) {
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 
@@ -707,9 +597,25 @@ bool TMainForm::FormCloseQuery() {
 
 void TMainForm::FormClose() {
   FBottomText.Clear();
-  if (!FIsSubMonitor) SendDisconnect();
-  if (!FIsSubMonitor) CloseSubScreen();
-  // Closing the secondary-screen window runs here once it exists.
+  if (!FIsSubMonitor) BeginClosing();
+}
+
+void TMainForm::BeginClosing() {
+  closing_ = Closing::Notice;
+  hide();
+  HideFloatButton();
+  connection_->Disconnect(FOSID, FLumo7LoginParams, [this] {
+    // The connection's worker: the secondary screen's close is waited for here too.
+    CloseSubScreen();
+    QMetaObject::invokeMethod(this, [this] { FinishClosing(); }, Qt::QueuedConnection);
+  });
+}
+
+void TMainForm::FinishClosing() {
+  closing_ = Closing::Done;
+  close();
+  // Closing a window that is already hidden does not end the loop by itself.
+  QCoreApplication::quit();
 }
 
 void TMainForm::UMCLOSEBROWSER() { close(); }
@@ -786,10 +692,11 @@ void TMainForm::ReloadAfterCrash() {
   crashReloadPending_ = false;
   const QUrl current = FCEF->url();
   // The page the server was showing, else the start page.
-  if (current.isValid() && !FURI.host.empty() && current.host().toStdString() == FURI.host) {
+  const std::string& host = connection_->Steps().Uri().host;
+  if (current.isValid() && !host.empty() && current.host().toStdString() == host) {
     LoadPage(current);
   } else {
-    OpenServerPage();
+    connection_->OpenServerPage();
   }
 }
 
