@@ -24,6 +24,7 @@
 #include "discovery/FindServer.h"
 #include "discovery/NetUtils.h"
 #include "platform/Clock.h"
+#include "platform/Memory.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
 
@@ -81,6 +82,8 @@ struct AuxWindowsEnd {
 };
 
 int Run(int argc, char** argv) {
+  // Before the first allocation worth the name: the window's memory stays what it uses.
+  platform::KeepLargeBlocksApart();
   const CommandLine commandLine(argc, argv);
   // Process-wide initialisation of the modules: log folder, own version, the idle finder
   // thread, the floating button's tap watcher (later the language, the update folders, the

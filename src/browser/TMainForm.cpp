@@ -35,6 +35,7 @@
 #include "common/Utils.h"
 #include "connection/ServerConnection.h"
 #include "lang/Translate.h"
+#include "platform/Memory.h"
 #include "platform/Shell.h"
 
 // The pictures live in this static library; its resources must be registered by hand.
@@ -71,8 +72,10 @@ TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompt
       requestRules_(std::make_shared<TRequestRules>()) {
   InitBrowserResources();
   Loaded(commandLine);
-  FormCreate();
+  // The direct query runs while the window is built; its answer is taken up once the
+  // window's loop turns, when the page exists.
   StartConnecting();
+  FormCreate();
 }
 
 TMainForm::~TMainForm() {
@@ -266,16 +269,36 @@ void TMainForm::BuildLoadingPanel() {
   imgLoading = new QLabel(pnlLoading);
   imgLoading->setObjectName(QStringLiteral("imgLoading"));
   imgLoading->setScaledContents(true);
-  imgLoading->setPixmap(QPixmap(QStringLiteral(":/Loading_BG.png")));
   imgLoadingText = new QLabel(pnlLoading);
   imgLoadingText->setObjectName(QStringLiteral("imgLoadingText"));
-  const QPixmap text(QStringLiteral(":/Loading_Text.png"));
-  imgLoadingText->setPixmap(text);
-  imgLoadingText->resize(text.size());
+  LoadLoadingPictures();
+  imgLoadingText->resize(imgLoadingText->pixmap().size());
   pnlLoading->installEventFilter(this);
   browserArea_->installEventFilter(this);
   pnlLoading->hide();
   pnlLoadingResize();
+}
+
+void TMainForm::LoadLoadingPictures() {
+  if (!imgLoading->pixmap().isNull()) return;
+  imgLoading->setPixmap(QPixmap(QStringLiteral(":/Loading_BG.png")));
+  imgLoadingText->setPixmap(QPixmap(QStringLiteral(":/Loading_Text.png")));
+}
+
+void TMainForm::ShowLoadingPanel() {
+  LoadLoadingPictures();
+  pnlLoading->show();
+  pnlLoading->raise();
+}
+
+void TMainForm::HideLoadingPanel() {
+  pnlLoading->hide();
+  // The pictures (and the label's copy scaled to the window) are decoded again should the
+  // panel come back; a shown page never needs them, and they are megabytes.
+  imgLoading->clear();
+  imgLoadingText->clear();
+  // What start-up allocated and freed goes back to the system with them.
+  QMetaObject::invokeMethod(this, [] { platform::ReleaseFreeMemory(); }, Qt::QueuedConnection);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -316,8 +339,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
-  pnlLoading->show();
-  pnlLoading->raise();
+  // The first page may have loaded already (it starts while the window is built).
+  if (connection_->Steps().ContinuousFind()) ShowLoadingPanel();
   QMetaObject::invokeMethod(this, "UMLOADINGLAYOUT", Qt::QueuedConnection);
   CreateBrowser();
   AlignFloatButton();
@@ -351,8 +374,10 @@ void TMainForm::UMLOADINGLAYOUT() {
 }
 
 void TMainForm::StartConnecting() {
-  // The connect sequence: work out the server, then open its page or search for it.
-  if (FIsSubMonitor) AppLog().Log(0, "副屏");
+  // The connect sequence: work out the server, then open its page or search for it. The
+  // role follows the looser test for the page, as the window's placement does.
+  const bool subScreen = FIsSubMonitor || commandLine_.IsSubScreenArg();
+  if (subScreen) AppLog().Log(0, "副屏");
   bool fixHost = ReadFixHost(false);
   std::string hostText;
   std::string paramUrl;
@@ -364,7 +389,7 @@ void TMainForm::StartConnecting() {
     paramUrl = *url;
     fixHost = true;
   }
-  TPageChoice choice{FIsSubMonitor, FSubURL, paramUrl};
+  TPageChoice choice{subScreen, FSubURL, paramUrl};
   TConnectionReports reports;
   reports.loadPage = [this](const std::string& address) { OpenServerPage(address); };
   reports.serverInUse = [](const std::string& /*host*/, uint16_t /*port*/) {
@@ -378,6 +403,9 @@ void TMainForm::StartConnecting() {
     AppLog().Log(1, start.logLine);
     // Network watch: SetNetCheckServer(start.watchHost, start.watchPort) for a start address.
     connection_->Begin(start.uri, fixHost);
+    // The page exists from here on and loads without a view: the first navigation need not
+    // wait until the window has been shown.
+    connection_->BrowserReady();
   } catch (const std::exception& e) {
     // A start address we cannot read: the window stays on its loading screen and says why
     // once the browser exists.
@@ -391,7 +419,6 @@ void TMainForm::UMBROWSERCREATED() {
     prompts_->ShowError(Translate(kAppTitleText), *startError_);
     return;
   }
-  connection_->BrowserReady();
   if (!FIsSubMonitor) MaximizeWindow();
   ApplyAppTitle();
   // Device manager: EnsureDeviceMgrStarted() runs here; its failure skips the debug window.
@@ -441,8 +468,7 @@ void TMainForm::imgConfigClick() {
 
     LoadPage(QUrl(QStringLiteral("about:blank")));
     if (!FIsSubMonitor) pnlLoading->setGeometry(browserArea_->rect());
-    pnlLoading->show();
-    pnlLoading->raise();
+    ShowLoadingPanel();
     Label_BottomText->clear();
     Label_ServerIp->clear();
     repaint();
@@ -497,7 +523,7 @@ void TMainForm::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
 void TMainForm::OnConnected() {
   connection_->Connected();
   if (!FIsSubMonitor) FCEFPW->setFocus();
-  pnlLoading->hide();
+  HideLoadingPanel();
   // The update check is made sure of here once it exists (it normally starts with the program).
   const std::string serverText = FillText(Translate("已连接服务器: [%s]"), connection_->Steps().Uri().host);
   Label_ServerIp->setText(Q(serverText));
@@ -550,6 +576,7 @@ void TMainForm::SwitchFullScreen() {
 
 void TMainForm::BringAppToFront() {
   AppLog().Log(0, "Activated by a second start");
+  if (closing_ != Closing::No) return;  // a closing window stays gone
   if (!isVisible()) show();
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   raise();

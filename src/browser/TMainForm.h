@@ -109,6 +109,9 @@ class TMainForm : public QMainWindow {
   void FormClose();
   void BuildStatusBar();
   void BuildLoadingPanel();
+  void LoadLoadingPictures();
+  void ShowLoadingPanel();
+  void HideLoadingPanel();
   void CreateBrowser();
   // The connect sequence's start, run while the window is built: the direct query is under
   // way before the browser exists.

@@ -3,6 +3,7 @@
 // notice goes.
 #include <gtest/gtest.h>
 
+#include "ServerReply.h"
 #include "connection/ConnectRules.h"
 #include "connection/DisconnectNotice.h"
 
@@ -31,12 +32,7 @@ TEST(ConnectRules, HostsThatMustBeSearchedFor) {
 }
 
 TReplyData Reply(const std::string& ip, uint16_t port, const std::string& url) {
-  TReplyData rd;
-  rd.SMsgType = kMsgSearchAnswer;
-  rd.STomcatIp = ip;
-  rd.STomcatPort = port;
-  rd.SUrl = url;
-  return rd;
+  return ServerReply(ip, port, url, kMsgSearchAnswer);
 }
 
 TEST(ConnectRules, SameServerComparesHostAndPathWithoutCaseAndThePortExactly) {

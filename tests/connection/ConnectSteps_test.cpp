@@ -5,18 +5,14 @@
 
 #include <functional>
 
+#include "ServerReply.h"
 #include "connection/ConnectSteps.h"
 
 namespace zent {
 namespace {
 
 TReplyData Reply(const std::string& ip, uint16_t port, const std::string& url) {
-  TReplyData rd;
-  rd.SMsgType = kMsgDirectionalAnswer;
-  rd.STomcatIp = ip;
-  rd.STomcatPort = port;
-  rd.SUrl = url;
-  return rd;
+  return ServerReply(ip, port, url, kMsgDirectionalAnswer);
 }
 
 TServerUri Uri(const std::string& host, uint16_t port = 0, const std::string& path = "/") {
