@@ -144,6 +144,9 @@ void TMainForm::FormCreate() {
   FCEFPW = new QWebEngineView(browserArea_);
   FCEFPW->setContextMenuPolicy(Qt::NoContextMenu);
   browserLayout->addWidget(FCEFPW);
+  // The direct query has usually answered by now: its page starts loading at once, while the
+  // rest of the window is built, instead of at the loop's first turn.
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 
   if (!FIsSubMonitor) {
     // The floating restore button's taps leave full screen. The button outlives this window.

@@ -40,7 +40,9 @@ void TConnectionWorker::StopTimer() {
 
 void TConnectionWorker::Execute(std::stop_token stop) {
   std::unique_lock lock(mutex_);
-  while (!stop.stop_requested()) {
+  // Queued jobs run even after the stop (told so by their token): a save or a notice is
+  // never lost, and a direct query ends at once.
+  while (!stop.stop_requested() || !jobs_.empty()) {
     if (!jobs_.empty()) {
       Job job = std::move(jobs_.front());
       jobs_.pop_front();
@@ -61,7 +63,9 @@ void TConnectionWorker::Execute(std::stop_token stop) {
     const unsigned seen = changes_;
     const auto changed = [&] { return changes_ != seen; };
     if (deadline_) {
-      wakeup_.wait_until(lock, stop, *deadline_, changed);
+      // A copy: the field may change while the wait has the lock released.
+      const Clock::time_point until = *deadline_;
+      wakeup_.wait_until(lock, stop, until, changed);
     } else {
       wakeup_.wait(lock, stop, changed);
     }

@@ -1,8 +1,9 @@
 // The server connection's worker thread: runs the connection's waits (direct queries, the
-// disconnect notice) one after the other, off the window's thread, and keeps its one retry
-// timer. Jobs and the timer's tick run on the worker; they hand their results to the owner
-// themselves. The destructor stops and joins the thread: a job is told through its stop
-// token (a direct query ends at once) and the timer never fires again.
+// disconnect notice, configuration writes) one after the other, off the window's thread, and
+// keeps its one retry timer. Jobs and the timer's tick run on the worker; they hand their
+// results to the owner themselves. The destructor stops and joins the thread: jobs still
+// queued run, told through their stop token (a direct query ends at once), and the timer
+// never fires again.
 #pragma once
 
 #include <chrono>

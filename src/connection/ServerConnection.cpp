@@ -70,6 +70,7 @@ void ServerConnection::Query(QueryPurpose purpose) {
                 port = options_.directionalPort](std::stop_token workerStop) mutable {
     // The worker's end cancels the query as well as a newer choice of the owner does.
     std::stop_callback chain(workerStop, [own]() mutable { own.request_stop(); });
+    if (own.stop_requested()) return;  // dropped before it began
     TReplyData reply;
     const bool answered = TBroadcastClient(port).HttpDirectional(host, reply, own.get_token());
     if (own.stop_requested()) return;  // nobody waits for this answer any more
@@ -144,7 +145,11 @@ void ServerConnection::RetryTick() {
 void ServerConnection::PageFailed() { Apply(steps_.PageFailed(), QueryPurpose::Retry); }
 
 void ServerConnection::OpenServerPage() {
-  if (!steps_.Choice().subScreen) options_.saveAddress(steps_.Uri());
+  // The configuration file is written under a lock another instance may hold: on the worker,
+  // in order with the notice that reads it.
+  if (!steps_.Choice().subScreen) {
+    worker_->Run([save = options_.saveAddress, uri = steps_.Uri()](std::stop_token) { save(uri); });
+  }
   steps_.PageOpened();
   if (reports_.loadPage) reports_.loadPage(steps_.PageToLoad());
   if (steps_.WatchesServer() && reports_.serverInUse) reports_.serverInUse(steps_.Uri().host, steps_.Uri().port);
@@ -152,7 +157,7 @@ void ServerConnection::OpenServerPage() {
 
 void ServerConnection::StopConnecting(bool fixHost) {
   steps_.SetFixHost(fixHost);
-  options_.saveFixHost(fixHost);
+  worker_->Run([save = options_.saveFixHost, fixHost](std::stop_token) { save(fixHost); });
   if (options_.stopSearch) options_.stopSearch();
   StopRetry();
   CancelQuery();

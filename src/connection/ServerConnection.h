@@ -28,7 +28,7 @@ namespace zent {
 using TPostToOwner = std::function<void(std::function<void()>)>;
 
 struct TConnectionReports {
-  // Load this page (OpenServerPage: the address has been saved).
+  // Load this page (OpenServerPage: the address is being saved on the worker).
   std::function<void(const std::string& address)> loadPage;
   // The server now used is `host`:`port` (the main instance's own server page is opening):
   // the place where the network watch is pointed at the server.
@@ -40,7 +40,7 @@ struct TConnectionOptions {
   std::chrono::milliseconds retryInterval{1000};
   TDisconnectTimeouts disconnect;
   // The search, the stored address and the stored fixed-host choice; the program's module
-  // finder and configuration file unless a test replaces them.
+  // finder and configuration file unless a test replaces them. The saves run on the worker.
   std::function<void(TFindedEvent)> startSearch = StartFindServer;
   std::function<void()> stopSearch = StopFindServer;
   std::function<void(const TServerUri&)> saveAddress;  // default: SaveServerConfig

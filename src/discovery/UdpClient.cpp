@@ -83,7 +83,7 @@ bool WaitReply(TUdpClient& client, TReplyData& rd, int32_t expectedType,
 
 bool TBroadcastClient::HttpDirectional(const std::string& AHost, TReplyData& ARD, std::stop_token stop) {
   try {
-    if (!Ping(AHost) || stop.stop_requested()) return false;
+    if (stop.stop_requested() || !Ping(AHost) || stop.stop_requested()) return false;
     httplib::Client client(AHost, port_);
     // Shuts the connection down under a request in flight; a stop in the instant before it
     // goes out is caught by the time-outs.

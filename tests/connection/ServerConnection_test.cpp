@@ -145,7 +145,10 @@ class ServerConnectionTest : public ::testing::Test {
       if (searchReport_) searchReport_(std::move(report));
     };
     options_.stopSearch = [] {};
-    options_.saveAddress = [this](const TServerUri& uri) { saved_.push_back(uri.PageAddress()); };
+    options_.saveAddress = [this](const TServerUri& uri) {
+      std::lock_guard lock(savedMutex_);
+      saved_.push_back(uri.PageAddress());
+    };
     options_.saveFixHost = [](bool) {};
     reports_.loadPage = [this](const std::string& address) { loaded_.push_back(address); };
     reports_.serverInUse = [this](const std::string& host, uint16_t port) {
@@ -168,7 +171,12 @@ class ServerConnectionTest : public ::testing::Test {
   TConnectionReports reports_;
   std::function<void(TFindedEvent)> searchReport_;
   int searches_ = 0;
-  std::vector<std::string> saved_;
+  std::vector<std::string> Saved() {
+    std::lock_guard lock(savedMutex_);
+    return saved_;
+  }
+  std::mutex savedMutex_;
+  std::vector<std::string> saved_;  // written on the worker
   std::vector<std::string> loaded_;
   std::vector<std::string> inUse_;
 };
@@ -185,9 +193,11 @@ TEST_F(ServerConnectionTest, TheStartsAnswerOpensTheServersPageOnceTheBrowserExi
   connection->BrowserReady();
   ASSERT_EQ(loaded_.size(), 1u);
   EXPECT_EQ(loaded_[0], "http://127.0.0.1:8080/lumo7/");
-  EXPECT_EQ(saved_, loaded_);  // the address is saved before its page loads
   EXPECT_EQ(inUse_, std::vector<std::string>{"127.0.0.1:8080"});
   EXPECT_EQ(searches_, 0);
+  // The address is saved on the worker; a save still queued at the end is not lost.
+  connection.reset();
+  EXPECT_EQ(Saved(), loaded_);
 }
 
 TEST_F(ServerConnectionTest, AFixedHostThatDoesNotAnswerIsAskedEverySecondWithoutASearch) {
