@@ -7,14 +7,15 @@
 #include <exception>
 #include <memory>
 
-#include "app/core/CommandLine.h"
-#include "app/core/Config.h"
+#include "config/CommandLine.h"
+#include "config/Config.h"
 #include "browser/ActivationRule.h"
 #include "browser/DbgWin.h"
 #include "browser/EngineSetup.h"
 #include "browser/FloatBtnForm.h"
 #include "browser/QtUserPrompts.h"
 #include "browser/RoleNoticeWatcher.h"
+#include "browser/LoopProbe.h"
 #include "browser/TMainForm.h"
 #include "common/FileLog.h"
 #include "extras/FloatBtnTaps.h"
@@ -27,6 +28,7 @@
 #include "lang/Translate.h"
 #include "netcheck/NetCheck.h"
 #include "platform/Clock.h"
+#include "platform/Memory.h"
 #include "platform/NamedLock.h"
 #include "platform/RoleNotice.h"
 #include "update/CheckUpdateApp.h"
@@ -86,6 +88,8 @@ struct AuxWindowsEnd {
 };
 
 int Run(int argc, char** argv) {
+  // Before the first allocation worth the name: the window's memory stays what it uses.
+  platform::KeepLargeBlocksApart();
   const CommandLine commandLine(argc, argv);
   // Process-wide initialisation of the modules: log folder, own version, the languages, the
   // idle finder thread, the floating button's tap watcher (later the update folders).
@@ -149,6 +153,9 @@ int Run(int argc, char** argv) {
   QObject::connect(&notices, &RoleNoticeWatcher::activateRequested, &form, &TMainForm::BringAppToFront);
   QObject::connect(&notices, &RoleNoticeWatcher::noticeReceived, &form, &TMainForm::appEventMessage);
   notices.Open(instanceName);
+
+  // Tests and benchmarks measure the window's loop through this; nothing runs without it.
+  const auto loopProbe = StartLoopProbeFromEnvironment();
 
   form.show();
   const int code = app.exec();

@@ -1,6 +1,6 @@
 #include "browser/DesktopServices.h"
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 #include "browser/AppTitle.h"
 #include "common/FileLog.h"
 #include "common/Utils.h"

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 #include "common/Encoding.h"
 #include "lang/Translate.h"
 

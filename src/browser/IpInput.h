@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <string>
 
-#include "app/core/CommandLine.h"
+#include "config/CommandLine.h"
 
 class QCheckBox;
 class QFrame;

@@ -16,18 +16,17 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 #include "browser/AppTitle.h"
 #include "browser/BrowserPage.h"
-#include "browser/ConnectRules.h"
 #include "browser/DbgWin.h"
 #include "browser/DesktopServices.h"
-#include "browser/DisconnectNotice.h"
 #include "browser/EngineSetup.h"
 #include "browser/FloatBtnForm.h"
 #include "browser/GlobalHotKey.h"
 #include "browser/IpInput.h"
 #include "browser/RequestInterceptor.h"
+#include "browser/StartAddress.h"
 #include "browser/SubScreenChannel.h"
 #include "common/TextFill.h"
 #include "browser/WidgetEvents.h"
@@ -35,8 +34,10 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/Utils.h"
+#include "connection/ServerConnection.h"
 #include "lang/Translate.h"
 #include "netcheck/NetCheck.h"
+#include "platform/Memory.h"
 #include "platform/Shell.h"
 
 // The pictures live in this static library; its resources must be registered by hand.
@@ -74,12 +75,15 @@ TMainForm::TMainForm(const CommandLine& commandLine, std::unique_ptr<TUserPrompt
       desktopServices_(std::make_unique<TDesktopServices>(this, [this] { ResetDeviceMgrNotify(); })) {
   InitBrowserResources();
   Loaded(commandLine);
+  // The direct query runs while the window is built; its answer is taken up once the
+  // window's loop turns, when the page exists.
+  StartConnecting();
   FormCreate();
 }
 
 TMainForm::~TMainForm() {
-  // After this no search report of ours runs; one already posted dies with the window.
-  StopFindServer();
+  // After this no report of the connection runs; one already posted dies with the window.
+  connection_.reset();
   // The page must go before the profile it was made with; the view then shows nothing.
   if (FCEFPW) FCEFPW->setPage(nullptr);
   FCEF = nullptr;
@@ -105,7 +109,6 @@ void TMainForm::Loaded(const CommandLine& commandLine) {
 
 void TMainForm::FormCreate() {
   FOSID = ObtainDeviceId();
-  FURI.Reset();
   requestRules_->Update(std::string(), FOSID);
 
   if (!FIsSubMonitor) setWindowTitle(QT(kMainFormCaption));
@@ -144,8 +147,10 @@ void TMainForm::FormCreate() {
   FCEFPW = new QWebEngineView(browserArea_);
   FCEFPW->setContextMenuPolicy(Qt::NoContextMenu);
   browserLayout->addWidget(FCEFPW);
+  // The direct query has usually answered by now: its page starts loading at once, while the
+  // rest of the window is built, instead of at the loop's first turn.
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 
-  FContinuousFind = true;
   if (!FIsSubMonitor) {
     // The floating restore button's taps leave full screen. The button outlives this window.
     TfrmFloatButton* button = GetFloatButton();
@@ -184,10 +189,6 @@ void TMainForm::FormCreate() {
   tmrBrowserCreate->setObjectName(QStringLiteral("tmrBrowserCreate"));
   tmrBrowserCreate->setInterval(10);
   connect(tmrBrowserCreate, &QTimer::timeout, this, [this] { tmrBrowserCreateTimer(); });
-  tmrConServer = new QTimer(this);
-  tmrConServer->setObjectName(QStringLiteral("tmrConServer"));
-  tmrConServer->setInterval(1000);
-  connect(tmrConServer, &QTimer::timeout, this, [this] { tmrConServerTimer(); });
 
   resize(800, 600);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -211,7 +212,6 @@ void TMainForm::FormCreate() {
   }
   imgShowDbgWnd->setVisible(debugMode);
   FBottomText.Clear();
-  FClient = std::make_unique<TBroadcastClient>();
   labVerion->setText(Q(FillText(Translate("版本: [%s]"), GetAppVersion())));
 
   // Placement follows the looser role test (any argument containing "-suburl").
@@ -275,16 +275,36 @@ void TMainForm::BuildLoadingPanel() {
   imgLoading = new QLabel(pnlLoading);
   imgLoading->setObjectName(QStringLiteral("imgLoading"));
   imgLoading->setScaledContents(true);
-  imgLoading->setPixmap(QPixmap(QStringLiteral(":/Loading_BG.png")));
   imgLoadingText = new QLabel(pnlLoading);
   imgLoadingText->setObjectName(QStringLiteral("imgLoadingText"));
-  const QPixmap text(QStringLiteral(":/Loading_Text.png"));
-  imgLoadingText->setPixmap(text);
-  imgLoadingText->resize(text.size());
+  LoadLoadingPictures();
+  imgLoadingText->resize(imgLoadingText->pixmap().size());
   pnlLoading->installEventFilter(this);
   browserArea_->installEventFilter(this);
   pnlLoading->hide();
   pnlLoadingResize();
+}
+
+void TMainForm::LoadLoadingPictures() {
+  if (!imgLoading->pixmap().isNull()) return;
+  imgLoading->setPixmap(QPixmap(QStringLiteral(":/Loading_BG.png")));
+  imgLoadingText->setPixmap(QPixmap(QStringLiteral(":/Loading_Text.png")));
+}
+
+void TMainForm::ShowLoadingPanel() {
+  LoadLoadingPictures();
+  pnlLoading->show();
+  pnlLoading->raise();
+}
+
+void TMainForm::HideLoadingPanel() {
+  pnlLoading->hide();
+  // The pictures (and the label's copy scaled to the window) are decoded again should the
+  // panel come back; a shown page never needs them, and they are megabytes.
+  imgLoading->clear();
+  imgLoadingText->clear();
+  // What start-up allocated and freed goes back to the system with them.
+  QMetaObject::invokeMethod(this, [] { platform::ReleaseFreeMemory(); }, Qt::QueuedConnection);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -328,8 +348,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
-  pnlLoading->show();
-  pnlLoading->raise();
+  // The first page may have loaded already (it starts while the window is built).
+  if (connection_->Steps().ContinuousFind()) ShowLoadingPanel();
   QMetaObject::invokeMethod(this, "UMLOADINGLAYOUT", Qt::QueuedConnection);
   CreateBrowser();
   AlignFloatButton();
@@ -362,45 +382,49 @@ void TMainForm::UMLOADINGLAYOUT() {
   update();
 }
 
-void TMainForm::UMBROWSERCREATED() {
-  // The connect sequence: work out the server, then open its page or search for it.
-  if (FIsSubMonitor) AppLog().Log(0, "副屏");
-  ResetServerUri();
-  FFixHost = false;
+void TMainForm::StartConnecting() {
+  // The connect sequence: work out the server, then open its page or search for it. The
+  // role follows the looser test for the page, as the window's placement does.
+  const bool subScreen = FIsSubMonitor || commandLine_.IsSubScreenArg();
+  if (subScreen) AppLog().Log(0, "副屏");
+  bool fixHost = ReadFixHost(false);
   std::string hostText;
-  FFixHost = ReadFixHost(FFixHost);
+  std::string paramUrl;
   if (auto ip = commandLine_.Ip()) {
     hostText = *ip;
-    FFixHost = true;
+    fixHost = true;
   }
   if (auto url = commandLine_.Url()) {
-    FParamURL = *url;
-    FFixHost = true;
+    paramUrl = *url;
+    fixHost = true;
   }
-  const ServerConfig config = ReadServerConfig();
+  TPageChoice choice{subScreen, FSubURL, paramUrl};
+  TConnectionReports reports;
+  reports.loadPage = [this](const std::string& address) { OpenServerPage(address); };
+  reports.serverInUse = [](const std::string& host, uint16_t port) { SetNetCheckServer(host, port); };
+  // The window outlives its connection, which stops every thread that posts before it goes.
+  auto post = [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+  connection_ = std::make_unique<ServerConnection>(std::move(choice), post, std::move(reports));
   try {
-    const TStartAddress start = ChooseStartAddress(FParamURL, hostText, config);
+    const TStartAddress start = ChooseStartAddress(paramUrl, hostText, ReadServerConfig());
     AppLog().Log(1, start.logLine);
-    FURI = start.uri;
     if (!start.watchHost.empty()) SetNetCheckServer(start.watchHost, start.watchPort);
+    connection_->Begin(start.uri, fixHost);
+    // The page exists from here on and loads without a view: the first navigation need not
+    // wait until the window has been shown.
+    connection_->BrowserReady();
   } catch (const std::exception& e) {
-    // A start address we cannot read: the window stays on its loading screen and says why.
+    // A start address we cannot read: the window stays on its loading screen and says why
+    // once the browser exists.
     AppLog().Log(std::string(), e);
-    prompts_->ShowError(Translate(kAppTitleText), e.what());
-    return;
+    startError_ = e.what();
   }
+}
 
-  TReplyData reply;
-  if (DirectQuery(reply)) {
-    SetServerUriFromReply(reply);
-  } else if (!FFixHost) {
-    ResetServerUri();
-  }
-  AppLog().Log(0, "URLCon: " + FURI.PageAddress());
-  if (IsHostUnusable()) {
-    StartServerSearch();
-  } else {
-    OpenServerPage();
+void TMainForm::UMBROWSERCREATED() {
+  if (startError_) {
+    prompts_->ShowError(Translate(kAppTitleText), *startError_);
+    return;
   }
   if (!FIsSubMonitor) MaximizeWindow();
   ApplyAppTitle();
@@ -412,90 +436,15 @@ void TMainForm::UMBROWSERCREATED() {
   }
 }
 
-void TMainForm::OpenServerPage() {
-  if (!FIsSubMonitor) SaveServerConfig(FURI.host, FURI.port, FURI.path);
-  requestRules_->Update(FURI.host, FOSID);
-  serverPageFailed_ = false;
+void TMainForm::OpenServerPage(const std::string& address) {
+  requestRules_->Update(connection_->Steps().Uri().host, FOSID);
   if (!FCEF) return;
-  if (FIsSubMonitor) {
-    LoadPage(QUrl(Q(FURI.PageAddress() + FSubURL)));
-  } else if (!FParamURL.empty()) {
-    LoadPage(QUrl(Q(FParamURL)));
-  } else {
-    LoadPage(QUrl(Q(FURI.PageAddress())));
-    SetNetCheckServer(FURI.host, FURI.EffectivePort());
-  }
+  LoadPage(QUrl(Q(address)));
 }
 
 void TMainForm::LoadPage(const QUrl& url) {
   AppLog().Log(0, "LoadURL: " + url.toString().toStdString());
   FCEF->load(url);
-}
-
-void TMainForm::ResetServerUri() { FURI.Reset(); }
-
-void TMainForm::SetServerUriFromReply(const TReplyData& reply) { FURI = ServerUriFromReply(reply); }
-
-bool TMainForm::IsHostUnusable() const { return zent::IsHostUnusable(FURI.host); }
-
-bool TMainForm::SameServer(const TReplyData& reply) const { return zent::SameServer(FURI, reply); }
-
-bool TMainForm::DirectQuery(TReplyData& reply) {
-  // An unusable host can only be searched for: its answer would name that same host again,
-  // and an echo to a broadcast or network address reaches every machine or none.
-  if (IsHostUnusable()) return false;
-  // Blocks this thread for the echo probe and the request; the loading screen is up then.
-  const bool answered = FClient->HttpDirectional(FURI.host, reply);
-  AppLog().Log(0, "Directional " + FURI.host + ": " + (answered ? reply.ToString() : std::string("no answer")));
-  return answered;
-}
-
-TFindedEvent TMainForm::FinderCallback() {
-  QPointer<TMainForm> self(this);
-  return [self](bool found, const TReplyData& reply, const std::string& error) {
-    // The finder's thread: copy the report and hand it to the window's thread. Never wait
-    // here, StopFindServer waits for a running report. The window stops the finder before it
-    // goes, so it is alive while a report runs; a posted report dies with the window.
-    TMainForm* form = self.data();
-    if (!form) return;
-    QMetaObject::invokeMethod(
-        form, [self, found, reply, error] {
-          if (self) self->ServerFound(found, reply, error);
-        },
-        Qt::QueuedConnection);
-  };
-}
-
-void TMainForm::StartServerSearch() { StartFindServer(FinderCallback()); }
-
-void TMainForm::ServerFound(bool found, const TReplyData& reply, const std::string& error) {
-  if (!found) {
-    tmrConServer->start();
-    AppLog().Log(0, "查找服务器失败: " + reply.ToString() + (error.empty() ? std::string() : " " + error));
-    return;
-  }
-  AppLog().Log(0, "ServerFound: " + reply.ToString());
-  // The page in use stays, unless it is still failing to load: then the search found the
-  // same server again and its page is asked for once more, or the window would wait forever.
-  if (SameServer(reply) && !(FContinuousFind && serverPageFailed_)) return;
-  SetServerUriFromReply(reply);
-  OpenServerPage();
-}
-
-void TMainForm::tmrConServerTimer() {
-  tmrConServer->stop();
-  if (!FContinuousFind) return;
-  if (!FFixHost || IsHostUnusable()) {
-    StartServerSearch();
-    return;
-  }
-  TReplyData reply;
-  if (DirectQuery(reply)) {
-    SetServerUriFromReply(reply);
-    OpenServerPage();
-  } else {
-    tmrConServer->start();  // a fixed host is asked again every second
-  }
 }
 
 void TMainForm::MaximizeWindow() {
@@ -523,62 +472,24 @@ void TMainForm::ApplyAppTitle() {
 
 void TMainForm::imgConfigClick() {
   try {
-    std::string host = IsHostUnusable() ? std::string() : FURI.host;
-    bool fix = FFixHost;
+    std::string host = connection_->Steps().DialogHost();
+    bool fix = connection_->Steps().FixHost();
     if (!ShowIpInput(this, commandLine_, host, fix)) return;
-    FFixHost = fix;
-    SaveFixHost(FFixHost);
-    StopFindServer();
-    tmrConServer->stop();
+    connection_->StopConnecting(fix);
     const bool debugMode = ReadDebugModel(commandLine_);
     imgShowDbgWnd->setVisible(debugMode);
     zent::CreateDebugWindow(FCEF, debugMode);
-    if (!host.empty() && SameHost(host, FURI.host)) return;
+    if (!connection_->NewServer(host)) return;
 
     LoadPage(QUrl(QStringLiteral("about:blank")));
     if (!FIsSubMonitor) pnlLoading->setGeometry(browserArea_->rect());
-    pnlLoading->show();
-    pnlLoading->raise();
+    ShowLoadingPanel();
     Label_BottomText->clear();
     Label_ServerIp->clear();
     repaint();
-    if (host.empty()) {
-      ResetServerUri();
-      FFixHost = false;
-      FContinuousFind = true;
-      StartServerSearch();
-    } else {
-      FURI.host = host;
-      TReplyData reply;
-      if (DirectQuery(reply)) {
-        SetServerUriFromReply(reply);
-      } else if (!FFixHost) {
-        ResetServerUri();
-      }
-      if (IsHostUnusable()) {
-        StartServerSearch();
-      } else {
-        OpenServerPage();
-      }
-    }
-    // The finder ignores a request made while the search stopped above is still ending; the
-    // timer asks again (a request during a running search is ignored harmlessly).
-    if (IsHostUnusable()) tmrConServer->start();
+    connection_->ConnectTo(host);
   } catch (const std::exception& e) {
     AppLog().Log(std::string(), e);
-  }
-}
-
-void TMainForm::SendDisconnect() {
-  const auto notice = DisconnectNoticeFor(ReadServerConfig());
-  if (!notice) return;
-  std::string error;
-  const auto status = SendDisconnectNotice(*notice, FOSID, FLumo7LoginParams, error);
-  // Closing goes on whatever the server says or whether it answers at all.
-  if (status) {
-    AppLog().LogFmt(0, "Disconnect %s: %d", notice->Url().c_str(), *status);
-  } else {
-    AppLog().Log(0, "Disconnect " + notice->Url() + ": " + error);
   }
 }
 
@@ -614,25 +525,22 @@ void TMainForm::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   } else {
     AppLog().LogFmt(0, "LoadEnd: %d %s", LoadEndStatus(end), url.c_str());
   }
-  const LoadEndActions actions = FLoadRules.OnEnded(end, FContinuousFind, FIsSubMonitor);
+  const LoadEndActions actions = FLoadRules.OnEnded(end, connection_->Steps().ContinuousFind(), FIsSubMonitor);
   if (actions.retryLoad) {
     const QUrl failed = info.url();
     QMetaObject::invokeMethod(this, [this, failed] { LoadPage(failed); }, Qt::QueuedConnection);
   }
-  if (actions.rearmTimer) {
-    serverPageFailed_ = true;
-    tmrConServer->start();
-  }
+  if (actions.rearmTimer) connection_->PageFailed();
   if (actions.runFlagScript) FCEF->runJavaScript(QStringLiteral("inLumo7Browser=true"));
   if (actions.connected) OnConnected();
 }
 
 void TMainForm::OnConnected() {
-  FContinuousFind = false;
+  connection_->Connected();
   if (!FIsSubMonitor) FCEFPW->setFocus();
-  pnlLoading->hide();
+  HideLoadingPanel();
   // The update check is made sure of here once it exists (it normally starts with the program).
-  const std::string serverText = FillText(Translate("已连接服务器: [%s]"), FURI.host);
+  const std::string serverText = FillText(Translate("已连接服务器: [%s]"), connection_->Steps().Uri().host);
   Label_ServerIp->setText(Q(serverText));
   AppLog().Log(0, serverText);
   if (auto text = FBottomText.Find(FCEF->url().toString().toStdString())) Label_BottomText->setText(Q(*text));
@@ -683,6 +591,7 @@ void TMainForm::SwitchFullScreen() {
 
 void TMainForm::BringAppToFront() {
   AppLog().Log(0, "Activated by a second start");
+  if (closing_ != Closing::No) return;  // a closing window stays gone
   if (!isVisible()) show();
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   raise();
@@ -705,11 +614,20 @@ void TMainForm::appEventActivate() {
 void TMainForm::appEventDeactivate() { HideFloatButton(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+  if (closing_ == Closing::Done) {
+    event->accept();
+    return;
+  }
+  // Already closing: the window goes once the disconnect notice is done.
+  if (closing_ == Closing::Notice || !FormCloseQuery()) {
     event->ignore();
     return;
   }
   FormClose();
+  if (closing_ == Closing::Notice) {
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 
@@ -721,9 +639,25 @@ bool TMainForm::FormCloseQuery() {
 
 void TMainForm::FormClose() {
   FBottomText.Clear();
-  if (!FIsSubMonitor) SendDisconnect();
-  if (!FIsSubMonitor) CloseSubScreen();
-  // Closing the secondary-screen window runs here once it exists.
+  if (!FIsSubMonitor) BeginClosing();
+}
+
+void TMainForm::BeginClosing() {
+  closing_ = Closing::Notice;
+  hide();
+  HideFloatButton();
+  connection_->Disconnect(FOSID, FLumo7LoginParams, [this] {
+    // The connection's worker: the secondary screen's close is waited for here too.
+    CloseSubScreen();
+    QMetaObject::invokeMethod(this, [this] { FinishClosing(); }, Qt::QueuedConnection);
+  });
+}
+
+void TMainForm::FinishClosing() {
+  closing_ = Closing::Done;
+  close();
+  // Closing a window that is already hidden does not end the loop by itself.
+  QCoreApplication::quit();
 }
 
 void TMainForm::UMCLOSEBROWSER() { close(); }
@@ -800,10 +734,11 @@ void TMainForm::ReloadAfterCrash() {
   crashReloadPending_ = false;
   const QUrl current = FCEF->url();
   // The page the server was showing, else the start page.
-  if (current.isValid() && !FURI.host.empty() && current.host().toStdString() == FURI.host) {
+  const std::string& host = connection_->Steps().Uri().host;
+  if (current.isValid() && !host.empty() && current.host().toStdString() == host) {
     LoadPage(current);
   } else {
-    OpenServerPage();
+    connection_->OpenServerPage();
   }
 }
 

@@ -16,17 +16,14 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/core/CommandLine.h"
+#include "config/CommandLine.h"
 #include "browser/DownloadNames.h"
 #include "browser/FullScreenState.h"
 #include "browser/LoadEndRules.h"
 #include "browser/RendererCrashPolicy.h"
 #include "browser/RequestRules.h"
-#include "browser/ServerUri.h"
 #include "browser/core/BottomTexts.h"
 #include "browser/core/ConsoleCommand.h"
-#include "discovery/FindServer.h"
-#include "discovery/UdpClient.h"
 #include "browser/UserPrompts.h"
 
 class QWebEngineDownloadRequest;
@@ -41,6 +38,7 @@ class BrowserPage;
 class TDesktopServices;
 class GlobalHotKey;
 class RequestInterceptor;
+class ServerConnection;
 class SubScreenChannel;
 
 inline constexpr const char* kMainFormCaption = "Nemi餐饮管理系统";
@@ -112,22 +110,23 @@ class TMainForm : public QMainWindow {
   void FormClose();
   void BuildStatusBar();
   void BuildLoadingPanel();
+  void LoadLoadingPictures();
+  void ShowLoadingPanel();
+  void HideLoadingPanel();
   void CreateBrowser();
-  void OpenServerPage();
-  // Server connection: the finder's report arrives through the queued FinderCallback.
-  void ServerFound(bool found, const TReplyData& reply, const std::string& error);
-  TFindedEvent FinderCallback();
-  void StartServerSearch();
-  bool DirectQuery(TReplyData& reply);
-  void ResetServerUri();
-  void SetServerUriFromReply(const TReplyData& reply);
-  bool IsHostUnusable() const;
-  bool SameServer(const TReplyData& reply) const;
+  // The connect sequence's start, run while the window is built: the direct query is under
+  // way before the browser exists.
+  void StartConnecting();
+  void CreateConnection();
+  void OpenServerPage(const std::string& address);
   void MaximizeWindow();
   void ReassertFullScreen();
   void ApplyAppTitle();
   void imgConfigClick();
-  void SendDisconnect();
+  // Closing with the disconnect notice: the window hides at once, the notice and the
+  // secondary screen's close run on the connection's worker, then the window really closes.
+  void BeginClosing();
+  void FinishClosing();
   void LoadPage(const QUrl& url);
   void ConsoleMessageProcess(const std::string& message);
   void ShowPageStatusText(const std::string& text);
@@ -145,7 +144,6 @@ class TMainForm : public QMainWindow {
   void ReloadAfterCrash();
 
   void tmrBrowserCreateTimer();
-  void tmrConServerTimer();
   void pnlLoadingResize();
   void Action_UnAltF4Execute() {}
   void appEventActivate();
@@ -155,12 +153,7 @@ class TMainForm : public QMainWindow {
   std::string FOSID;
   BrowserPage* FCEF = nullptr;          // page_, the browser
   QWebEngineView* FCEFPW = nullptr;     // owned by the central widget (Qt)
-  TServerUri FURI;
-  std::unique_ptr<TBroadcastClient> FClient;
-  std::string FParamURL;
-  bool FFixHost = false;
   bool FCanCloseBrowser = true;
-  bool FContinuousFind = true;
   std::string FLumo7LoginParams = "{}";
   bool FIsSubMonitor = false;
   std::string FSubURL;
@@ -174,13 +167,15 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<BrowserPage> page_;  // after the profile: it must go first
   std::shared_ptr<TRequestRules> requestRules_;
   std::unique_ptr<RequestInterceptor> interceptor_;
+  std::unique_ptr<ServerConnection> connection_;  // after the page: its reports load it
+  std::optional<std::string> startError_;  // a start address that cannot be read, shown later
+  enum class Closing { No, Notice, Done } closing_ = Closing::No;
   TRendererCrashPolicy crashPolicy_;
   bool crashReloadPending_ = false;
   std::unique_ptr<SubScreenChannel> subScreenChannel_;  // secondary instance: its identity served
   // Device manager and video player; its end stops a running reset and ends the player.
   std::unique_ptr<TDesktopServices> desktopServices_;
   QTimer* statusPaintHold_ = nullptr;  // page status texts: repaints held back while it runs
-  bool serverPageFailed_ = false;  // the server page's last load failed while connecting
   bool shownOnce_ = false;
 
   // Controls, with their design names (owned by the window through Qt's parent chain).
@@ -196,7 +191,6 @@ class TMainForm : public QMainWindow {
   QLabel* imgLoadingText = nullptr;
   QAction* Action_UnAltF4 = nullptr;
   QTimer* tmrBrowserCreate = nullptr;
-  QTimer* tmrConServer = nullptr;
   GlobalHotKey* FHotKey = nullptr;  // Alt+F12, main instance only; owned by the window
 };
 

@@ -81,10 +81,14 @@ bool WaitReply(TUdpClient& client, TReplyData& rd, int32_t expectedType,
   }
 }
 
-bool TBroadcastClient::HttpDirectional(const std::string& AHost, TReplyData& ARD) {
+bool TBroadcastClient::HttpDirectional(const std::string& AHost, TReplyData& ARD, std::stop_token stop) {
   try {
-    if (!Ping(AHost)) return false;
+    if (stop.stop_requested() || !Ping(AHost) || stop.stop_requested()) return false;
     httplib::Client client(AHost, port_);
+    // Shuts the connection down under a request in flight; a stop in the instant before it
+    // goes out is caught by the time-outs.
+    std::stop_callback cancel(stop, [&client] { client.stop(); });
+    if (stop.stop_requested()) return false;
     client.set_connection_timeout(std::chrono::milliseconds(kConnectTimeoutMs));
     client.set_read_timeout(std::chrono::milliseconds(kReadTimeoutMs));
     client.set_write_timeout(std::chrono::milliseconds(kReadTimeoutMs));
@@ -92,11 +96,11 @@ bool TBroadcastClient::HttpDirectional(const std::string& AHost, TReplyData& ARD
     // A server may answer with anything: an answer larger than any record text is refused
     // instead of being read into memory.
     auto res = client.Get("/Directional", [&](const char* data, size_t len) {
-      if (body.size() + len > kMaxAnswerBytes) return false;
+      if (body.size() + len > kMaxAnswerBytes || stop.stop_requested()) return false;
       body.append(data, len);
       return true;
     });
-    if (!res || res->status != 200) return false;
+    if (!res || res->status != 200 || stop.stop_requested()) return false;
     ARD.FromString(body);
     ARD.SetTomcatIp(AHost);
     return ARD.SMsgType == kMsgDirectionalAnswer;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <stop_token>
 #include <string>
 
 #include "discovery/Datagrams.h"
@@ -67,8 +68,9 @@ class TBroadcastClient {
   explicit TBroadcastClient(uint16_t port = kDirectionalPort) : port_(port) {}
 
   // Asks AHost (after an ICMP echo probe) for "/Directional" and fills ARD from the answer.
-  // True when it answered as the server (message type 13). Never throws.
-  bool HttpDirectional(const std::string& AHost, TReplyData& ARD);
+  // True when it answered as the server (message type 13). Never throws. A stop request on
+  // `stop` ends a request that waits for its answer at once (answering false).
+  bool HttpDirectional(const std::string& AHost, TReplyData& ARD, std::stop_token stop = {});
 
  private:
   uint16_t port_;

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 #include "common/Errors.h"
 #include "common/Format.h"
 #include "common/ProfileFile.h"

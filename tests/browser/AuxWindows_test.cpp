@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/CommandLine.h"
+#include "config/CommandLine.h"
 #include "browser/BrowserPage.h"
 #include "browser/DbgWin.h"
 #include "browser/FloatBtnForm.h"

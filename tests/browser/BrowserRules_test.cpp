@@ -11,7 +11,6 @@
 #include "browser/RendererCrashPolicy.h"
 #include "browser/RequestInterceptor.h"
 #include "browser/RequestRules.h"
-#include "browser/ServerUri.h"
 #include "common/TextFill.h"
 
 namespace zent {
@@ -206,27 +205,6 @@ TEST(FullScreenState, ChangesOnlyWhenTheyChangeSomething) {
   EXPECT_EQ(TFullScreenState(false, true).Switch(), FullScreenChange::Leave);
   EXPECT_EQ(TFullScreenState(true, true).Switch(), FullScreenChange::None);
   EXPECT_EQ(TFullScreenState(true, false).On(), FullScreenChange::None);
-}
-
-TEST(ServerUri, PageAddressLeavesOutDefaultPorts) {
-  TServerUri uri;
-  EXPECT_EQ(uri.PageAddress(), "http:///");
-  uri.Set("10.0.0.5", 8080, "lumo7/");
-  EXPECT_EQ(uri.PageAddress(), "http://10.0.0.5:8080/lumo7/");
-  uri.Set("10.0.0.5", 80, "");
-  EXPECT_EQ(uri.PageAddress(), "http://10.0.0.5/");
-  uri.scheme = "https";
-  uri.Set("h", 443, "/p");
-  EXPECT_EQ(uri.PageAddress(), "https://h/p");
-}
-
-TEST(ServerUri, EffectivePortIsTheSchemesDefaultWhenUnset) {
-  TServerUri uri;
-  EXPECT_EQ(uri.EffectivePort(), 80);
-  uri.scheme = "https";
-  EXPECT_EQ(uri.EffectivePort(), 443);
-  uri.Set("h", 8080, "/");
-  EXPECT_EQ(uri.EffectivePort(), 8080);
 }
 
 TEST(TextFill, TranslatedPatternsAreNeverFormats) {

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/core/CommandLine.h"
-#include "app/core/Config.h"
+#include "config/CommandLine.h"
+#include "config/Config.h"
 #include "browser/BrowserPage.h"
 #include "browser/TMainForm.h"
 
@@ -95,7 +95,6 @@ TEST_F(MainFormTest, DesignValues) {
   EXPECT_EQ(config->pixmap().size(), QSize(16, 16));
   EXPECT_EQ(config->toolTip().toStdString(), "配置");
   EXPECT_EQ(form_->BrowserView()->contextMenuPolicy(), Qt::NoContextMenu);
-  EXPECT_TRUE(form_->findChild<QTimer*>("tmrConServer"));
   EXPECT_EQ(form_->findChild<QTimer*>("tmrBrowserCreate")->interval(), 10);
 }
 
@@ -126,8 +125,9 @@ TEST_F(MainFormTest, CloseIsRefusedWhileBusinessIsInProgress) {
   EXPECT_TRUE(form_->isVisible());
   EXPECT_EQ(log_->infos.size(), 2u);
 
+  // Allowed: the window goes at once; it closes for good once the disconnect notice is done.
   form_->SetCanCloseBrowser(true);
-  EXPECT_TRUE(form_->close());
+  form_->close();
   EXPECT_FALSE(form_->isVisible());
   EXPECT_EQ(log_->infos.size(), 2u);
 }

@@ -15,7 +15,7 @@
 #include <functional>
 #include <sstream>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 namespace zent {
 namespace {

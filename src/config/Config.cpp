@@ -1,4 +1,4 @@
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 #include <array>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "app/core/CommandLine.h"
+#include "config/CommandLine.h"
 
 #include "common/Encoding.h"
 

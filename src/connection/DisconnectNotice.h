@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 namespace zent {
 

@@ -1,41 +1,13 @@
-#include "browser/ConnectRules.h"
+#include "browser/StartAddress.h"
 
 #include <QString>
 #include <QUrl>
 
-#include "common/TextFill.h"
 #include "common/Format.h"
-#include "discovery/NetUtils.h"
+#include "common/TextFill.h"
 #include "lang/Translate.h"
 
 namespace zent {
-namespace {
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-  return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
-}
-
-}  // namespace
-
-bool SameHost(const std::string& a, const std::string& b) { return SameTextIgnoringCase(a, b); }
-
-bool IsHostUnusable(const std::string& host) {
-  if (host.empty()) return true;
-  return IsIPAddress(host) != 0 && !IsUsableIP(host);
-}
-
-TServerUri ServerUriFromReply(const TReplyData& reply) {
-  TServerUri uri;
-  uri.Set(reply.STomcatIp, reply.STomcatPort, reply.SUrl);
-  return uri;
-}
-
-bool SameServer(const TServerUri& uri, const TReplyData& reply) {
-  // The answer's path comes without the leading "/" the address adds when it is set.
-  const TServerUri answer = ServerUriFromReply(reply);
-  return SameHost(uri.host, answer.host) && uri.port == answer.port &&
-         SameTextIgnoringCase(uri.path, answer.path);
-}
 
 TStartAddress ChooseStartAddress(const std::string& paramUrl, const std::string& hostText,
                                  const ServerConfig& config) {

@@ -1,6 +1,6 @@
 // The configuration store: per-user file, server address limits, run options and the device
 // identifier. Every test gets its own empty configuration folder.
-#include "app/core/Config.h"
+#include "config/Config.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "browser/DisconnectNotice.h"
+#include "connection/DisconnectNotice.h"
 
 #include <httplib.h>
 

@@ -1,4 +1,4 @@
-#include "browser/ServerUri.h"
+#include "connection/ServerUri.h"
 
 namespace zent {
 

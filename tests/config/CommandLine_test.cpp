@@ -1,5 +1,5 @@
 // The command line's options with their exact matching rules.
-#include "app/core/CommandLine.h"
+#include "config/CommandLine.h"
 
 #include <gtest/gtest.h>
 

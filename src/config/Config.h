@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/CommandLine.h"
+#include "config/CommandLine.h"
 
 namespace zent {
 

@@ -3,8 +3,9 @@
 // notice goes.
 #include <gtest/gtest.h>
 
-#include "browser/ConnectRules.h"
-#include "browser/DisconnectNotice.h"
+#include "ServerReply.h"
+#include "connection/ConnectRules.h"
+#include "connection/DisconnectNotice.h"
 
 namespace zent {
 namespace {
@@ -31,12 +32,7 @@ TEST(ConnectRules, HostsThatMustBeSearchedFor) {
 }
 
 TReplyData Reply(const std::string& ip, uint16_t port, const std::string& url) {
-  TReplyData rd;
-  rd.SMsgType = kMsgSearchAnswer;
-  rd.STomcatIp = ip;
-  rd.STomcatPort = port;
-  rd.SUrl = url;
-  return rd;
+  return ServerReply(ip, port, url, kMsgSearchAnswer);
 }
 
 TEST(ConnectRules, SameServerComparesHostAndPathWithoutCaseAndThePortExactly) {
@@ -64,46 +60,25 @@ TEST(ConnectRules, ServerUriFromReplyGivesThePageAddress) {
   EXPECT_EQ(ServerUriFromReply(Reply("10.0.0.5", 80, "")).PageAddress(), "http://10.0.0.5/");
 }
 
-TEST(ConnectRules, StartAddressFirstMatchWins) {
-  const ServerConfig config{"10.0.0.9", 8080, "lumo7/"};
-  const struct {
-    const char* paramUrl;
-    const char* hostText;
-    StartSource source;
-    const char* host;
-    uint16_t port;
-    const char* path;
-    const char* logLine;
-    uint16_t watchPort;
-  } cases[] = {
-      {"http://10.0.0.7:9000/lumo7/x?y=1", "10.0.0.8", StartSource::ParamUrl, "10.0.0.7", 0, "/",
-       "ParamURL: http://10.0.0.7:9000/lumo7/x?y=1", 9000},
-      {"http://Pos.Example/", "", StartSource::ParamUrl, "pos.example", 0, "/", "ParamURL: http://Pos.Example/", 80},
-      {"https://pos.example/a", "", StartSource::ParamUrl, "pos.example", 0, "/", "ParamURL: https://pos.example/a", 443},
-      {"", "10.0.0.8", StartSource::ParamHost, "10.0.0.8", 0, "/", "ParamHost: 10.0.0.8", 0},
-      {"", "", StartSource::Config, "10.0.0.9", 8080, "/lumo7/", "Conofig: 10.0.0.9:8080", 0},
-  };
-  for (const auto& c : cases) {
-    const TStartAddress start = ChooseStartAddress(c.paramUrl, c.hostText, config);
-    EXPECT_EQ(start.source, c.source) << c.paramUrl;
-    EXPECT_EQ(start.uri.host, c.host) << c.paramUrl;
-    EXPECT_EQ(start.uri.port, c.port) << c.paramUrl;
-    EXPECT_EQ(start.uri.path, c.path) << c.paramUrl;
-    EXPECT_EQ(start.uri.scheme, "http") << c.paramUrl;
-    EXPECT_EQ(start.logLine, c.logLine);
-    EXPECT_EQ(start.watchPort, c.watchPort) << c.paramUrl;
-  }
+TEST(ServerUri, PageAddressLeavesOutDefaultPorts) {
+  TServerUri uri;
+  EXPECT_EQ(uri.PageAddress(), "http:///");
+  uri.Set("10.0.0.5", 8080, "lumo7/");
+  EXPECT_EQ(uri.PageAddress(), "http://10.0.0.5:8080/lumo7/");
+  uri.Set("10.0.0.5", 80, "");
+  EXPECT_EQ(uri.PageAddress(), "http://10.0.0.5/");
+  uri.scheme = "https";
+  uri.Set("h", 443, "/p");
+  EXPECT_EQ(uri.PageAddress(), "https://h/p");
 }
 
-TEST(ConnectRules, StartAddressThatIsNoAbsoluteAddressFailsNamingIt) {
-  for (const char* bad : {"10.0.0.7/lumo7/", "lumo7", "http://", "http:lumo7", "http://[::1/x", "://x"}) {
-    try {
-      ChooseStartAddress(bad, "10.0.0.8", ServerConfig{});
-      ADD_FAILURE() << bad << " was accepted";
-    } catch (const EUriError& e) {
-      EXPECT_NE(std::string(e.what()).find(bad), std::string::npos) << e.what();
-    }
-  }
+TEST(ServerUri, EffectivePortIsTheSchemesDefaultWhenUnset) {
+  TServerUri uri;
+  EXPECT_EQ(uri.EffectivePort(), 80);
+  uri.scheme = "https";
+  EXPECT_EQ(uri.EffectivePort(), 443);
+  uri.Set("h", 8080, "/");
+  EXPECT_EQ(uri.EffectivePort(), 8080);
 }
 
 TEST(DisconnectNotice, GoesBelowTheConfiguredApplication) {
