@@ -9,6 +9,7 @@
 
 #include "app/core/CommandLine.h"
 #include "app/core/Config.h"
+#include "app/EndSignalWatcher.h"
 #include "browser/ActivationRule.h"
 #include "browser/DbgWin.h"
 #include "browser/EngineSetup.h"
@@ -121,6 +122,7 @@ int Run(int argc, char** argv) {
   PrepareEngineBeforeApplication();
 
   QApplication app(argc, argv);
+  EndSignalWatcher endSignals;  // from here on SIGTERM/SIGINT/SIGHUP wait for the loop
   AppLog().LogFmt(0, "Browser start: %s, version %s", commandLine.HasSubUrl() ? "secondary screen" : "main",
                   GetAppVersion().c_str());
 
@@ -135,6 +137,7 @@ int Run(int argc, char** argv) {
   QObject::connect(&notices, &RoleNoticeWatcher::noticeReceived, &form, &TMainForm::appEventMessage);
   notices.Open(instanceName);
 
+  endSignals.CloseOnRequest(&form);
   form.show();
   const int code = app.exec();
   AppLog().Log(0, "Browser end");
