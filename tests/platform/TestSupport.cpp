@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/AnsiCodePage.h"
 #include "platform/EndSignals.h"
 #include "platform/NamedLock.h"
 #include "platform/Paths.h"
@@ -106,6 +107,19 @@ namespace {
       if (key.WriteDword(prefix + std::to_string(i), static_cast<uint32_t>(i))) ::_exit(4);
     }
     ::_exit(0);
+  }
+  if (action == "ansiatexit") {
+    // A static object's destructor converts after the main thread's thread-locals are gone,
+    // as the log's end banner does; it writes both directions' results to the file.
+    struct LateConversion {
+      std::string path;
+      ~LateConversion() {
+        WriteFile(path, Utf8ToAnsi("\xE4\xB8\xAD" "x") + "|" + AnsiToUtf8("\xD6\xD0"));
+      }
+    };
+    static LateConversion late{arg(0)};
+    if (Utf8ToAnsi("a") != "a" || AnsiToUtf8("a") != "a") ::_exit(70);  // the thread's pair exists
+    std::exit(0);
   }
   if (action == "endsignals") {
     // The first request arrives on the pipe; the second ends the process by the signal.
