@@ -43,7 +43,9 @@ void EndSignalWatcher::OnRequest() {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || !modal->close()) break;
   }
-  if (!form_->close()) QApplication::quit();
+  // A window that finishes its close later (it waits for the disconnect notice) says "not yet";
+  // it ends on its own then, and a second request would end the process at once.
+  if (!form_->close()) AppLog().Log(0, "The window ends once its closing is done");
 }
 
 }  // namespace zent
