@@ -7,6 +7,8 @@ both programs alternately (a fresh environment each run), waits until the page h
 settled, then over WINDOW seconds reads, for the main process and for the whole process tree:
   - CPU time (the scheduler's per-thread accounting), as a percentage of one core;
   - wake-ups per second: voluntary + involuntary context switches summed over all threads.
+Both are summed over what each thread added in the window (a thread that ends meanwhile loses
+its share; without that its whole history would leave the sum).
 Prints the medians, the differences and, for our main process, the threads that woke most.
 The last line is JSON for bench/run.
 
@@ -32,7 +34,8 @@ SETTLE_S = 5.0  # the load's own after-work (caches, timers of the engine) goes 
 
 
 def sample(pids):
-    return {p: (procstat.cpu_ns(p), procstat.context_switches(p)) for p in pids}
+    """{pid: ({thread: CPU ns}, {thread: context switches})}."""
+    return {p: (procstat.thread_cpu_ns(p), procstat.per_thread_switches(p)) for p in pids}
 
 
 def one_run(harness, which, bare_exe, window_s):
@@ -45,24 +48,23 @@ def one_run(harness, which, bare_exe, window_s):
         env.server.wait_report("load", "done", timeout=120)
         time.sleep(SETTLE_S)
         tree = prog.tree()
-        main_threads0 = procstat.per_thread_switches(prog.pid)
         before = sample(tree)
         t0 = time.monotonic()
         time.sleep(window_s)
         after = sample(tree)
         elapsed = time.monotonic() - t0
-        main_threads1 = procstat.per_thread_switches(prog.pid)
         if not prog.running():
             raise harness.HarnessError(f"{which} ended during the idle window")
 
         def figures(pids):
-            cpu = sum(after[p][0] - before[p][0] for p in pids if p in after)
-            switches = sum(after[p][1] - before[p][1] for p in pids if p in after)
+            cpu = sum(procstat.growth(before[p][0], after[p][0]) for p in pids)
+            switches = sum(procstat.growth(before[p][1], after[p][1]) for p in pids)
             return cpu / 1e9 / elapsed * 100.0, switches / elapsed
 
         names = procstat.thread_names(prog.pid)
-        busiest = sorted(((main_threads1.get(t, 0) - n, names.get(t, "?"))
-                          for t, n in main_threads0.items()), reverse=True)[:5]
+        main0, main1 = before[prog.pid][1], after[prog.pid][1]
+        busiest = sorted(((n - main0.get(t, 0), names.get(t, "?")) for t, n in main1.items()),
+                         reverse=True)[:5]
         return {"main": figures([prog.pid]), "tree": figures(tree),
                 "busiest": [(name, round(n / elapsed, 2)) for n, name in busiest]}
     finally:

@@ -20,22 +20,23 @@ def uss_kib(pid):
     return r.get("Private_Clean", 0) + r.get("Private_Dirty", 0)
 
 
-def cpu_ns(pid):
-    """CPU time (ns) of the process's live threads, from the scheduler's own accounting."""
-    total = 0
-    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
+def thread_cpu_ns(pid):
+    """{thread id: CPU time in ns} from the scheduler's own per-thread accounting."""
+    out = {}
+    for tid in threads(pid):
         try:
-            with open(path) as f:
-                total += int(f.read().split()[0])
+            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
+                out[tid] = int(f.read().split()[0])
         except (OSError, ValueError, IndexError):
             pass
-    return total
+    return out
 
 
-def context_switches(pid):
-    """Voluntary + involuntary context switches over the process's live threads: each
-    voluntary one is a thread that went to sleep, i.e. a wake-up to come."""
-    return sum(per_thread_switches(pid).values())
+def growth(before, after):
+    """What per-thread counters ({thread id: value}) grew by between two samples: a thread
+    born in between counts from zero, one that ended is left out (its share is lost, rather
+    than its whole history making the sum go down)."""
+    return sum(v - before.get(t, 0) for t, v in after.items())
 
 
 def threads(pid):
