@@ -19,24 +19,20 @@ Usage: bench/console_load_bench.py [--build DIR] [--rate N] [--seconds S]
 """
 
 import argparse
-import datetime
 import http.server
 import json
 import os
-import re
-import socket
 import statistics
-import struct
 import sys
 import threading
 import time
 import urllib.parse
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-MAIN_INSTANCE = "{90590EAD-140B-4B7A-8FDE-29B1D6581F4A}"
-DEBUG_REQUEST = 0x8490
+import benchenv  # noqa: E402
+from loop_probe import logged_notice_times, send_debug_notice  # noqa: E402
 
 LOAD_PAGE = """<!DOCTYPE html><html><head><meta charset="utf-8"><title>Console load</title></head>
 <body><p>console load</p><script>
@@ -105,32 +101,6 @@ class Pages(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def send_debug_notice(runtime, number):
-    folder = os.path.join(runtime, "zent-notice", MAIN_INSTANCE.replace("{", "%7B").replace("}", "%7D"))
-    with socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as s:
-        for name in os.listdir(folder):
-            if name.endswith(".sock"):
-                try:
-                    s.sendto(struct.pack("<III", DEBUG_REQUEST, number, 0), os.path.join(folder, name))
-                except OSError:
-                    pass
-
-
-def logged_notice_times(log_text):
-    """{notice number: logged time (epoch seconds)} from the program's log."""
-    out = {}
-    for m in re.finditer(r"^\[(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})\]\S* DebugRequest: wParam=(\d+) ",
-                         log_text, re.M):
-        t = datetime.datetime.strptime(m.group(1), "%Y-%m-%d %H:%M:%S.%f").timestamp()
-        out[int(m.group(2))] = t
-    return out
-
-
-def percentile(values, p):
-    values = sorted(values)
-    return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
@@ -141,14 +111,7 @@ def main():
     args = ap.parse_args()
     args.build = os.path.abspath(args.build)  # the runs change the working folder
 
-    import harness  # after sys.path is set; importing it starts nothing
-    harness.reexec_in_namespace(__file__)
-
-    ours = os.path.join(args.build, "bin", "Lumo7Browser")
-    if not os.access(ours, os.X_OK):
-        sys.exit(f"missing {ours}: build with the GUI on first")
-    os.environ["ZENT_BROWSER_BIN"] = ours
-    os.environ["ZENT_SOURCE_DIR"] = ROOT
+    harness, ours, bare = benchenv.prepare(__file__, args.build, bare=args.bare)
 
     Pages.rate, Pages.seconds = args.rate, args.seconds
     pages = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Pages)
@@ -157,7 +120,7 @@ def main():
     try:
         page = f"http://127.0.0.1:{pages.server_address[1]}/load"
         if args.bare:
-            prog = env.start(page, "--stay", exe=os.path.join(args.build, "bench", "bare_webengine"))
+            prog = env.start(page, "--stay", exe=bare)
         else:
             prog = env.start("-url", page)
         prog.wait_window()
@@ -193,7 +156,7 @@ def main():
         rate = (last[1] - first[1]) / max(0.001, last[0] - first[0])
         print(f"page wrote {last[1]} messages, {rate:.0f} per second (asked for {args.rate})")
         print(f"window loop delay for a notice over {len(delays)} notices: median "
-              f"{statistics.median(delays):.1f} ms, 95th {percentile(delays, 95):.1f} ms, "
+              f"{statistics.median(delays):.1f} ms, 95th {benchenv.percentile(delays, 95):.1f} ms, "
               f"max {max(delays):.1f} ms; not handled: {len(lost)}")
         third = len(samples) // 3
         for label, idx in (("start", 0), ("1/3", third), ("middle", len(samples) // 2),
@@ -205,7 +168,7 @@ def main():
         tree_growth = (samples[-1][2] - samples[third][2]) / 1024
         print(f"growth over the last two thirds: program {own_growth:+.1f} MiB, tree {tree_growth:+.1f} MiB")
         print(json.dumps({"rate": rate, "delay_median_ms": statistics.median(delays),
-                          "delay_p95_ms": percentile(delays, 95), "delay_max_ms": max(delays),
+                          "delay_p95_ms": benchenv.percentile(delays, 95), "delay_max_ms": max(delays),
                           "own_growth_mib": own_growth, "tree_growth_mib": tree_growth}))
     finally:
         env.close()

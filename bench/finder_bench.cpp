@@ -1,12 +1,15 @@
 // Time from a search request (TFindServerT::Find) to the finder's callback, with a server
 // that answers at once: across the veth pair of scripts/netns.sh (broadcast from this side,
-// server on the far side) and, as the floor, on loopback. Prints median and spread.
+// server on the far side) and, as the floor, on loopback. The reference for each is the bare
+// round trip of one datagram to the same server and back on a plain socket. Prints median
+// and spread.
 // Run: scripts/netns.sh run build/bench/finder_bench [searches]
 #include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -65,6 +68,13 @@ struct Figures {
   int failed;
 };
 
+Figures Summarise(std::vector<double>& us, int failed) {
+  if (us.empty()) return {0, 0, 0, 0, 0, failed};
+  std::sort(us.begin(), us.end());
+  auto at = [&](double q) { return us[static_cast<size_t>(q * static_cast<double>(us.size() - 1))]; };
+  return {at(0.5), at(0.1), at(0.9), us.front(), us.back(), failed};
+}
+
 Figures Measure(const zent::TUdpClientOptions& options, int searches) {
   zent::TFindServerT finder(options);
   std::mutex m;
@@ -94,10 +104,31 @@ Figures Measure(const zent::TUdpClientOptions& options, int searches) {
     lock.unlock();
     finder.WaitUntilIdle(std::chrono::seconds(10));
   }
-  if (us.empty()) return {0, 0, 0, 0, 0, failed};
-  std::sort(us.begin(), us.end());
-  auto at = [&](double q) { return us[static_cast<size_t>(q * static_cast<double>(us.size() - 1))]; };
-  return {at(0.5), at(0.1), at(0.9), us.front(), us.back(), failed};
+  return Summarise(us, failed);
+}
+
+// The reference: one datagram to the server and its answer back, nothing else.
+Figures RoundTrip(uint32_t address, uint16_t port, int count) {
+  zent::platform::UdpSocket socket;
+  if (socket.Open() || socket.Bind(0, 0)) {
+    std::fprintf(stderr, "round-trip socket failed\n");
+    std::exit(1);
+  }
+  const std::array<uint8_t, 4> ping{1, 2, 3, 4};
+  std::vector<uint8_t> buf(2048);
+  std::vector<double> us;
+  int failed = 0;
+  for (int i = 0; i < count + 5; ++i) {  // the first five warm up
+    const auto start = Clock::now();
+    zent::platform::UdpSocket::Received got;
+    if (socket.SendTo(address, port, ping) || socket.Receive(buf, 1000, nullptr, got) ||
+        got.kind != zent::platform::UdpSocket::ReceiveKind::kDatagram) {
+      ++failed;
+      continue;
+    }
+    if (i >= 5) us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  return Summarise(us, failed);
 }
 
 void Print(const char* name, const Figures& f, int searches) {
@@ -112,6 +143,8 @@ int main(int argc, char** argv) {
   {
     InstantServer server(*zent::platform::ParseIPv4("127.0.0.1"));
     Print("loopback (floor)", Measure({"127.0.0.1", server.Port(), false}, searches), searches);
+    Print("loopback round trip", RoundTrip(*zent::platform::ParseIPv4("127.0.0.1"), server.Port(), searches),
+          searches);
   }
   const char* peer = std::getenv("ZENT_PEER_NETNS");
   if (!peer) {
@@ -130,5 +163,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   Print("broadcast across veth", Measure({"255.255.255.255", server->Port(), true}, searches), searches);
+  Print("veth round trip", RoundTrip(*zent::platform::ParseIPv4("10.77.0.1"), server->Port(), searches), searches);
   return 0;
 }

@@ -6,13 +6,16 @@ both programs alternately (a fresh home, configuration and program folder each r
 same stand-in page and measures:
   - the time from process start to the first page loaded: the moment the stand-in receives the
     page's own report from its load event (the same page and the same measure for both);
-  - the total PSS of the process tree (the program and its engine helpers) with the page loaded.
-Prints a table with the medians and the ratios (target: time ratio <= 1.15).
+  - the total PSS of the process tree (the program and its engine helpers) and the private
+    memory (USS) of the main process, with the page loaded.
+Prints a table with the medians and the ratios (target: time ratio <= 1.15); the last line is
+JSON for bench/run.
 
 Usage: bench/startup_bench.py [--build DIR] [--runs N]      (re-runs itself in scripts/netns.sh)
 """
 
 import argparse
+import json
 import os
 import statistics
 import subprocess
@@ -20,14 +23,13 @@ import sys
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import benchenv  # noqa: E402
+import procstat  # noqa: E402
 
 PAGE = "title?t=Bench"
 SETTLE_S = 2.0  # let the loaded page settle before its memory is read
-
-
-def tree_pss_kib(harness, prog):
-    return sum(harness.pss_kib(p) for p in prog.tree())
 
 
 def one_run(harness, which, bare_exe):
@@ -48,8 +50,8 @@ def one_run(harness, which, bare_exe):
                                        f"output: {prog.output()[-1500:]}")
         load_ms = (loads[0]["time"] - prog.started) * 1000.0
         time.sleep(SETTLE_S)
-        pss = tree_pss_kib(harness, prog)
-        return load_ms, pss, len(prog.tree())
+        tree = prog.tree()
+        return load_ms, sum(harness.pss_kib(p) for p in tree), procstat.uss_kib(prog.pid), len(tree)
     finally:
         env.close()
 
@@ -61,35 +63,27 @@ def main():
     args = ap.parse_args()
     args.build = os.path.abspath(args.build)  # the runs change the working folder
 
-    import harness  # after sys.path is set; importing it starts nothing
-    harness.reexec_in_namespace(__file__)
-
-    ours = os.path.join(args.build, "bin", "Lumo7Browser")
-    bare = os.path.join(args.build, "bench", "bare_webengine")
-    for exe in (ours, bare):
-        if not os.access(exe, os.X_OK):
-            sys.exit(f"missing {exe}: build with the GUI on first")
-    os.environ["ZENT_BROWSER_BIN"] = ours
-    os.environ["ZENT_SOURCE_DIR"] = ROOT
+    harness, _, bare = benchenv.prepare(__file__, args.build)
 
     results = {"ours": [], "bare": []}
-    for i in range(max(1, args.runs)):
-        order = ("ours", "bare") if i % 2 == 0 else ("bare", "ours")
-        for which in order:
-            load_ms, pss, procs = one_run(harness, which, bare)
-            results[which].append((load_ms, pss))
-            print(f"run {i + 1} {which:4}: {load_ms:8.1f} ms  {pss / 1024:7.1f} MiB PSS  "
-                  f"({procs} processes)", flush=True)
+    for i, which in benchenv.alternating(args.runs):
+        load_ms, pss, uss, procs = one_run(harness, which, bare)
+        results[which].append((load_ms, pss, uss))
+        print(f"run {i + 1} {which:4}: {load_ms:8.1f} ms  {pss / 1024:7.1f} MiB PSS of the tree  "
+              f"{uss / 1024:7.1f} MiB USS of the main process ({procs} processes)", flush=True)
 
-    med = {k: (statistics.median(t for t, _ in v), statistics.median(p for _, p in v))
-           for k, v in results.items()}
+    med = {k: tuple(statistics.median(r[i] for r in v) for i in range(3)) for k, v in results.items()}
     print()
     print(f"{'':22}{'ours':>12}{'bare':>12}{'ratio':>9}")
     print(f"{'start -> loaded (ms)':22}{med['ours'][0]:12.1f}{med['bare'][0]:12.1f}"
           f"{med['ours'][0] / med['bare'][0]:9.3f}   (target <= 1.15)")
     print(f"{'PSS of tree (MiB)':22}{med['ours'][1] / 1024:12.1f}{med['bare'][1] / 1024:12.1f}"
           f"{med['ours'][1] / med['bare'][1]:9.3f}")
+    print(f"{'USS of main (MiB)':22}{med['ours'][2] / 1024:12.1f}{med['bare'][2] / 1024:12.1f}"
+          f"{(med['ours'][2] - med['bare'][2]) / 1024:+9.1f} MiB   (target <= +10)")
     print(f"medians of {len(results['ours'])} runs each")
+    print(json.dumps({k: {"load_ms": v[0], "tree_pss_kib": v[1], "main_uss_kib": v[2]}
+                      for k, v in med.items()} | {"runs": len(results["ours"])}))
 
 
 if __name__ == "__main__":

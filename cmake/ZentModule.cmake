@@ -21,5 +21,7 @@ function(zent_module_tests name)
   target_compile_definitions(${name}_tests PRIVATE
     ZENT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     ZENT_TEST_TMP_DIR="${CMAKE_CURRENT_BINARY_DIR}/tmp")
-  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name})
+  # Every test case is its own CTest test with a time-out, so a hang fails with its name in
+  # seconds instead of holding the whole run.
+  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} TIMEOUT 30)
 endfunction()

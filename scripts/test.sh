@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test inside a private network namespace:
-#   1. the ordinary build: unit tests (and later end-to-end tests) with CTest;
+#   1. the ordinary build: unit tests (and later end-to-end tests) with CTest, then the fault
+#      runs of the program (tests/faults/run_faults.py);
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build of the unit tests;
 #   3. a ThreadSanitizer build of the unit tests;
 #   4. a short run of every fuzz target over its seed corpus (regressions of past findings);
@@ -32,6 +33,9 @@ run_ctest() {  # run_ctest DIR [ctest args...]
 echo "== Build and unit tests"
 build "$root/build"
 run_ctest "$root/build"
+
+echo "== Fault runs (server restarts, simultaneous starts, log folder faults, renderer, SIGTERM)"
+"$root/scripts/netns.sh" run python3 "$root/tests/faults/run_faults.py" --build "$root/build"
 
 echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 build "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZENT_SANITIZE=address,undefined \

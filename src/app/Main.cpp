@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/EndSignalWatcher.h"
 #include "config/CommandLine.h"
 #include "config/Config.h"
 #include "browser/ActivationRule.h"
@@ -140,6 +141,7 @@ int Run(int argc, char** argv) {
   PrepareEngineBeforeApplication();
 
   QApplication app(argc, argv);
+  EndSignalWatcher endSignals;  // from here on SIGTERM/SIGINT/SIGHUP wait for the loop
   AppLog().LogFmt(0, "Browser start: %s, version %s", commandLine.HasSubUrl() ? "secondary screen" : "main",
                   GetAppVersion().c_str());
 
@@ -156,6 +158,8 @@ int Run(int argc, char** argv) {
 
   // Tests and benchmarks measure the window's loop through this; nothing runs without it.
   const auto loopProbe = StartLoopProbeFromEnvironment();
+
+  endSignals.CloseOnRequest(&form);
 
   form.show();
   const int code = app.exec();

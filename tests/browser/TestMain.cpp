@@ -11,8 +11,23 @@
 #include "browser/EngineSetup.h"
 #include "common/FileLog.h"
 
+namespace {
+
+// A shown window starts the connect sequence, whose search is a broadcast: outside the private
+// namespace these tests would send it to the real network, so they are skipped there.
+class NamespaceOnly : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const char* v = std::getenv("ZENT_NETNS");
+    if (!v || std::string(v) != "1") GTEST_SKIP() << "runs only inside scripts/netns.sh";
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new NamespaceOnly);
   const std::string home = std::string(ZENT_TEST_TMP_DIR) + "/browser-home." + std::to_string(::getpid());
   std::filesystem::remove_all(home);
   std::filesystem::create_directories(home + "/config");

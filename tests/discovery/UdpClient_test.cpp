@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "HttpTestServer.h"
 #include "Responder.h"
 #include "common/Errors.h"
 
@@ -134,19 +135,13 @@ TEST(UdpClient, BindsToTheGatewaySubnetOnlyOnAPhysicalAdapter) {
 class Directional : public ::testing::Test {
  protected:
   void SetUp() override {
-    server_.Get("/Directional", [this](const httplib::Request&, httplib::Response& res) {
+    server_.server().Get("/Directional", [this](const httplib::Request&, httplib::Response& res) {
       std::lock_guard lock(mutex_);
       res.status = status_;
       res.set_content(body_, "text/plain");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
+    port_ = server_.Start();
     ASSERT_GT(port_, 0);
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // The socket listens once bound: a request made before the loop runs waits in the queue.
-  }
-  void TearDown() override {
-    server_.stop();
-    if (thread_.joinable()) thread_.join();
   }
   void Answer(int status, std::string body) {
     std::lock_guard lock(mutex_);
@@ -154,12 +149,12 @@ class Directional : public ::testing::Test {
     body_ = std::move(body);
   }
 
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = 0;
   std::mutex mutex_;
   int status_ = 200;
   std::string body_;
+  // Last: stopped (and its handler thread joined) before the fields the handler reads go.
+  testing::HttpTestServer server_;
+  int port_ = 0;
 };
 
 TEST_F(Directional, TheServerAnswers) {

@@ -2,12 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace zent::platform {
 namespace {
+
+// At process end the thread's converters are gone before static objects are; a conversion
+// from a static destructor (the log's end banner) still works.
+TEST(AnsiCodePage, ConvertsAfterTheThreadsConvertersAreGone) {
+  testing::TempDir dir;
+  testing::Child child("ansiatexit", {dir / "out"});
+  ASSERT_EQ(child.Wait(), 0);
+  std::ifstream in(dir / "out", std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(text, "\xD6\xD0" "x|\xE4\xB8\xAD");
+}
 
 TEST(AnsiCodePage, KnownGbkBytesRoundTrip) {
   struct Case {

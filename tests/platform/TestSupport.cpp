@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/AnsiCodePage.h"
+#include "platform/EndSignals.h"
 #include "platform/NamedLock.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -104,6 +107,31 @@ namespace {
       if (key.WriteDword(prefix + std::to_string(i), static_cast<uint32_t>(i))) ::_exit(4);
     }
     ::_exit(0);
+  }
+  if (action == "ansiatexit") {
+    // A static object's destructor converts after the main thread's thread-locals are gone,
+    // as the log's end banner does; it writes both directions' results to the file.
+    struct LateConversion {
+      std::string path;
+      ~LateConversion() {
+        WriteFile(path, Utf8ToAnsi("\xE4\xB8\xAD" "x") + "|" + AnsiToUtf8("\xD6\xD0"));
+      }
+    };
+    static LateConversion late{arg(0)};
+    if (Utf8ToAnsi("a") != "a" || AnsiToUtf8("a") != "a") ::_exit(70);  // the thread's pair exists
+    std::exit(0);
+  }
+  if (action == "endsignals") {
+    // The first request arrives on the pipe; the second ends the process by the signal.
+    int fd = -1;
+    if (CatchEndSignals(fd) || fd < 0) ::_exit(60);
+    if (TakeEndSignal(fd) != 0) ::_exit(61);
+    ::raise(SIGTERM);
+    if (TakeEndSignal(fd) != SIGTERM || TakeEndSignal(fd) != 0) ::_exit(62);
+    int again = -1;
+    if (CatchEndSignals(again) || again != fd) ::_exit(63);
+    ::raise(SIGINT);
+    ::_exit(64);
   }
   if (action == "regdenied") {
     // Run as an unprivileged user against a machine hive in a folder owned by root.

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace zent::platform {
 namespace {
@@ -50,14 +51,36 @@ class Converter {
   iconv_t cd_;
 };
 
-Converter& ToGbk() {
-  thread_local Converter c("GBK", "UTF-8");
-  return c;
+// The thread's pair. A thread's thread-locals are destroyed before the process's static
+// objects, so a conversion can come after them (the log's end banner written from a static
+// destructor, into an emergency file when the disk is full): the flag, trivially destroyed
+// and so still readable then, sends such a late call to a converter of its own.
+thread_local bool tConvertersGone = false;
+
+struct ThreadConverters {
+  Converter toGbk{"GBK", "UTF-8"};
+  Converter fromGbk{"UTF-8", "GBK"};
+  ThreadConverters() = default;
+  ThreadConverters(const ThreadConverters&) = delete;
+  ThreadConverters& operator=(const ThreadConverters&) = delete;
+  ~ThreadConverters() { tConvertersGone = true; }
+};
+
+ThreadConverters* Converters() {
+  if (tConvertersGone) return nullptr;
+  thread_local ThreadConverters c;
+  return &c;
 }
 
-Converter& FromGbk() {
-  thread_local Converter c("UTF-8", "GBK");
-  return c;
+// The thread's converter, or one made in `late` once the thread's pair is gone.
+Converter& ToGbk(std::optional<Converter>& late) {
+  if (ThreadConverters* c = Converters()) return c->toGbk;
+  return late.emplace("GBK", "UTF-8");
+}
+
+Converter& FromGbk(std::optional<Converter>& late) {
+  if (ThreadConverters* c = Converters()) return c->fromGbk;
+  return late.emplace("UTF-8", "GBK");
 }
 
 // Length of the well-formed UTF-8 sequence at s, or 0 when it is not well formed.
@@ -101,7 +124,8 @@ bool IsGbkTrail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 std::string Utf8ToAnsi(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  Converter& c = ToGbk();
+  std::optional<Converter> late;
+  Converter& c = ToGbk(late);
   if (!c.ok()) {
     // No GBK converter installed: only ASCII survives, as with an unmappable text.
     for (unsigned char ch : utf8) out += ch < 0x80 ? static_cast<char>(ch) : '?';
@@ -126,7 +150,8 @@ std::string AnsiToUtf8(std::string_view ansi) {
   static constexpr char kReplacement[] = "\xEF\xBF\xBD";
   std::string out;
   out.reserve(ansi.size() * 3 / 2);
-  Converter& c = FromGbk();
+  std::optional<Converter> late;
+  Converter& c = FromGbk(late);
   if (!c.ok()) {
     for (unsigned char ch : ansi) {
       if (ch < 0x80) out += static_cast<char>(ch);

@@ -1,0 +1,23 @@
+// The requests to end the process that come from outside it (the system shutting down, a
+// service manager, an operator's Ctrl+C): SIGTERM, SIGINT and SIGHUP on POSIX. A caught request
+// becomes one byte on a pipe, so the event loop takes it as ordinary input and the program ends
+// through its ordinary close path; the handler itself does nothing but that write.
+// A second request (the program is already ending) ends the process at once the system's
+// way, so a program that cannot close still goes. Contract: nothing throws.
+#pragma once
+
+#include <system_error>
+
+namespace zent::platform {
+
+// Installs the handlers (once per process; later calls give the same descriptor). `readFd`
+// receives the non-blocking read end of the pipe, readable whenever a request is pending.
+std::error_code CatchEndSignals(int& readFd);
+
+// Takes the next pending request from the pipe: its signal number, or 0 when none is pending.
+int TakeEndSignal(int readFd);
+
+// "SIGTERM", "SIGINT", "SIGHUP", or "signal N".
+const char* EndSignalName(int signalNumber, char (&buffer)[24]);
+
+}  // namespace zent::platform
