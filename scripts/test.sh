@@ -46,7 +46,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== Unit tests under ThreadSanitizer"
 build "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DZENT_SANITIZE=thread \
   -DZENT_BUILD_BENCH=OFF -DZENT_BUILD_GUI=OFF
-TSAN_OPTIONS=halt_on_error=1 run_ctest "$root/build-tsan"
+TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" run_ctest "$root/build-tsan"
 
 echo "== Fuzz targets over their seed corpora"
 CXX=clang++ build "$root/build-fuzz" -DCMAKE_BUILD_TYPE=Debug -DZENT_BUILD_FUZZ=ON \
