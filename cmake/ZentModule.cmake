@@ -22,6 +22,12 @@ function(zent_module_tests name)
     ZENT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     ZENT_TEST_TMP_DIR="${CMAKE_CURRENT_BINARY_DIR}/tmp")
   # Every test case is its own CTest test with a time-out, so a hang fails with its name in
-  # seconds instead of holding the whole run.
-  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} TIMEOUT 30)
+  # seconds instead of holding the whole run. Sanitizer builds run the same cases several times
+  # slower (ThreadSanitizer most: the profile-file cases that read and rewrite large files take
+  # 20 s there against a second in an ordinary build), so they get more time.
+  set(case_timeout 30)
+  if(ZENT_SANITIZE)
+    set(case_timeout 120)
+  endif()
+  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} TIMEOUT ${case_timeout})
 endfunction()
