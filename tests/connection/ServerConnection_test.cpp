@@ -136,6 +136,9 @@ class SilentListener {
 class ServerConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Cases run side by side: each has its own configuration folder.
+    root_ = std::filesystem::path(ZENT_TEST_TMP_DIR) / "connection" /
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_);
     ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
@@ -165,7 +168,7 @@ class ServerConnectionTest : public ::testing::Test {
     return uri;
   }
 
-  const std::filesystem::path root_ = std::filesystem::path(ZENT_TEST_TMP_DIR) / "connection";
+  std::filesystem::path root_;
   OwnerLoop owner_;
   TConnectionOptions options_;
   TConnectionReports reports_;
