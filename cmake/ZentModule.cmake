@@ -18,6 +18,8 @@ function(zent_module_tests name)
   endif()
   add_executable(${name}_tests ${srcs})
   target_link_libraries(${name}_tests PRIVATE ${T_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # Shared header-only test fixtures: "support/…".
+  target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name}_tests PRIVATE
     ZENT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     ZENT_TEST_TMP_DIR="${CMAKE_CURRENT_BINARY_DIR}/tmp")

@@ -8,6 +8,7 @@
 #include "common/Format.h"
 #include "discovery/NetUtils.h"
 #include "platform/Clock.h"
+#include "platform/SocketAbort.h"
 
 namespace zent {
 namespace {
@@ -85,9 +86,11 @@ bool TBroadcastClient::HttpDirectional(const std::string& AHost, TReplyData& ARD
   try {
     if (stop.stop_requested() || !Ping(AHost) || stop.stop_requested()) return false;
     httplib::Client client(AHost, port_);
-    // Shuts the connection down under a request in flight; a stop in the instant before it
-    // goes out is caught by the time-outs.
-    std::stop_callback cancel(stop, [&client] { client.stop(); });
+    // A stop shuts the request's socket down in any phase, its connect included, and never
+    // waits for this thread: the stop may come from the window's thread.
+    platform::SocketAbort abort;
+    client.set_socket_options([&abort](platform::NativeSocket socket) { abort.Track(socket); });
+    std::stop_callback cancel(stop, [&abort] { abort.Abort(); });
     if (stop.stop_requested()) return false;
     client.set_connection_timeout(std::chrono::milliseconds(kConnectTimeoutMs));
     client.set_read_timeout(std::chrono::milliseconds(kReadTimeoutMs));

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 
+#include "platform/SocketAbort.h"
+
 
 namespace zent {
 namespace {
@@ -54,10 +56,13 @@ void HttpOpen(const THttpRequest& request, THttpResponse& response, const THttpS
   if (request.body) req.body = *request.body;
 
   std::atomic<bool> stopped{false};
-  // Shutting the socket down wakes a receive that waits for the network.
+  // A stop shuts the socket down in any phase, its connect included, and never waits for
+  // the transfer's thread.
+  platform::SocketAbort abort;
+  client.set_socket_options([&abort](platform::NativeSocket socket) { abort.Track(socket); });
   std::stop_callback onStop(request.stop, [&] {
     stopped = true;
-    client.stop();
+    abort.Abort();
   });
   bool sinkRefused = false;
   bool statusRefused = false;

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
+#include <future>
+#include <stop_token>
+
 #include "HttpTestServer.h"
 #include "Responder.h"
 #include "common/Errors.h"
+#include "support/StalledPort.h"
 
 namespace zent {
 namespace {
@@ -205,6 +210,26 @@ TEST_F(Directional, NobodyListening) {
     TBroadcastClient client(static_cast<uint16_t>(port_));
     EXPECT_FALSE(client.HttpDirectional("10.77.0.99", rd));  // no echo reply: no HTTP at all
   }
+}
+
+// A stop comes from the window's thread: it must end a query still waiting for its
+// connection to be accepted, and must not wait for the querying thread itself.
+TEST(DirectionalStop, AStopEndsAQueryInItsConnectPhaseAtOnce) {
+  testing::StalledPort stalled;
+  ASSERT_NE(stalled.port, 0);
+  TBroadcastClient client(stalled.port);
+  std::stop_source stop;
+  auto answered = std::async(std::launch::async, [&] {
+    TReplyData rd;
+    return client.HttpDirectional("127.0.0.1", rd, stop.get_token());
+  });
+  ASSERT_EQ(answered.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+      << "the stalled port answered";
+  const auto start = std::chrono::steady_clock::now();
+  stop.request_stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+  ASSERT_EQ(answered.wait_for(std::chrono::seconds(1)), std::future_status::ready);
+  EXPECT_FALSE(answered.get());
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 
 #include <chrono>
 #include <thread>
-#include <vector>
 
 #include "platform/TcpProbe.h"
+#include "support/StalledPort.h"
 
 namespace zent::platform {
 namespace {
@@ -47,20 +47,10 @@ TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
   }
   EXPECT_FALSE(Connected(loopback, closedPort, 500, nullptr));
 
-  // A listener whose accept queue is full drops further connection requests, so a probe
-  // to it hangs until its time-out or its wake.
-  Listener full;
-  ASSERT_EQ(::listen(full.fd, 0), 0);
-  std::vector<int> fillers;
-  for (int i = 0; i < 4; ++i) {
-    const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = loopback;
-    sa.sin_port = htons(full.port);
-    ::connect(c, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    fillers.push_back(c);
-  }
+  // A connection request to a stalled port goes unanswered: the probe hangs until its
+  // time-out or its wake.
+  zent::testing::StalledPort full;
+  ASSERT_NE(full.port, 0);
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_FALSE(Connected(loopback, full.port, 300, nullptr));
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250)) << "the queue was not full";
@@ -75,7 +65,6 @@ TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
   EXPECT_FALSE(Connected(loopback, full.port, 10000, &wake));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
   waker.join();
-  for (int c : fillers) ::close(c);
 }
 
 }  // namespace

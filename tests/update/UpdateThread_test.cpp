@@ -10,6 +10,7 @@
 
 #include "UpdateTestSupport.h"
 #include "common/FileLog.h"
+#include "support/StalledPort.h"
 
 namespace zent {
 namespace {
@@ -275,6 +276,21 @@ TEST_F(UpdateThreadTest, StopEndsAStalledDownloadAtOnceAndLeavesNoPartialFile) {
   EXPECT_LT(std::chrono::steady_clock::now() - t0, 10s);
   *release = true;
   EXPECT_TRUE(FilesIn(MainFolder()).empty());
+}
+
+// The program closing while the check still waits for its connection to be accepted (a
+// server behind a firewall that drops packets) ends it at once, not at its connect time-out.
+TEST_F(UpdateThreadTest, StopEndsACheckStillConnectingAtOnce) {
+  WriteConfig();
+  StalledPort stalled;
+  ASSERT_NE(stalled.port, 0);
+  settings_.mainPort = stalled.port;
+  auto thread = std::make_unique<TUpdateThread>(settings_);
+  EXPECT_FALSE(thread->WaitFinished(300ms)) << "the stalled port answered";
+  const auto t0 = std::chrono::steady_clock::now();
+  thread.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
+  EXPECT_EQ(fallbackChecks_, 0);
 }
 
 }  // namespace
