@@ -145,6 +145,10 @@ void TMainForm::FormCreate() {
           [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
   connect(FCEF, &QWebEnginePage::renderProcessTerminated, this, &TMainForm::OnRenderProcessTerminated);
   FCEFPW = new QWebEngineView(browserArea_);
+  // At once: a view that is shown (or asked for its page) without one builds a page of its
+  // own on a second, default profile, which costs the engine's profile start-up again and
+  // its memory for the life of the process.
+  FCEFPW->setPage(FCEF);
   FCEFPW->setContextMenuPolicy(Qt::NoContextMenu);
   browserLayout->addWidget(FCEFPW);
   // The direct query has usually answered by now: its page starts loading at once, while the
@@ -277,8 +281,8 @@ void TMainForm::BuildLoadingPanel() {
   imgLoading->setScaledContents(true);
   imgLoadingText = new QLabel(pnlLoading);
   imgLoadingText->setObjectName(QStringLiteral("imgLoadingText"));
-  LoadLoadingPictures();
-  imgLoadingText->resize(imgLoadingText->pixmap().size());
+  // The pictures are decoded when the panel is first shown, not while the first page's
+  // navigation waits for the window to be built.
   pnlLoading->installEventFilter(this);
   browserArea_->installEventFilter(this);
   pnlLoading->hide();
@@ -289,6 +293,8 @@ void TMainForm::LoadLoadingPictures() {
   if (!imgLoading->pixmap().isNull()) return;
   imgLoading->setPixmap(QPixmap(QStringLiteral(":/Loading_BG.png")));
   imgLoadingText->setPixmap(QPixmap(QStringLiteral(":/Loading_Text.png")));
+  imgLoadingText->resize(imgLoadingText->pixmap().size());
+  pnlLoadingResize();
 }
 
 void TMainForm::ShowLoadingPanel() {
@@ -360,12 +366,13 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::CreateBrowser() {
-  if (FCEFPW->page() == FCEF) return;
-  FCEFPW->setPage(FCEF);
+  if (browserCreated_) return;
+  if (FCEFPW->page() != FCEF) FCEFPW->setPage(FCEF);
   if (FCEFPW->page() != FCEF) {
     tmrBrowserCreate->start();
     return;
   }
+  browserCreated_ = true;
   QMetaObject::invokeMethod(this, "UMBROWSERCREATED", Qt::QueuedConnection);
 }
 

@@ -177,6 +177,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TDesktopServices> desktopServices_;
   QTimer* statusPaintHold_ = nullptr;  // page status texts: repaints held back while it runs
   bool shownOnce_ = false;
+  bool browserCreated_ = false;  // the view shows our page and the window was told so
 
   // Controls, with their design names (owned by the window through Qt's parent chain).
   QWidget* browserArea_ = nullptr;
