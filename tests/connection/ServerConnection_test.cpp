@@ -18,6 +18,7 @@
 
 #include "config/Config.h"
 #include "connection/ServerConnection.h"
+#include "support/HttpTestServer.h"
 #include "support/StalledPort.h"
 
 namespace zent {
@@ -64,26 +65,20 @@ class OwnerLoop {
 class DirectionalServer {
  public:
   DirectionalServer() {
-    server_.Get("/Directional", [this](const httplib::Request&, httplib::Response& res) {
+    auto& routes = server_.server();
+    routes.Get("/Directional", [this](const httplib::Request&, httplib::Response& res) {
       ++asked;
       std::lock_guard lock(mutex_);
       res.status = status_;
       res.set_content(body_, "text/plain");
     });
-    server_.Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+    routes.Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
       std::lock_guard lock(mutex_);
       paths_.push_back(req.path);
       headers_ = req.headers;
       res.status = 200;
     });
-    port = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // stop() does nothing before the loop runs: wait (bounded) until it does.
-    for (int i = 0; i < 500 && !server_.is_running(); ++i) std::this_thread::sleep_for(10ms);
-  }
-  ~DirectionalServer() {
-    server_.stop();
-    thread_.join();
+    port = server_.Start();
   }
   void Answer(int status, std::string body) {
     std::lock_guard lock(mutex_);
@@ -104,13 +99,13 @@ class DirectionalServer {
   std::atomic<int> asked{0};
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
   std::mutex mutex_;
   int status_ = 404;
   std::string body_;
   std::vector<std::string> paths_;
   httplib::Headers headers_;
+  // Last: stopped (and its handler thread joined) before the fields the handlers use go.
+  zent::testing::HttpTestServer server_;
 };
 
 // Accepts connections and never answers: a server that black-holes its port.

@@ -7,7 +7,7 @@
 #include <future>
 #include <stop_token>
 
-#include "HttpTestServer.h"
+#include "support/HttpTestServer.h"
 #include "Responder.h"
 #include "common/Errors.h"
 #include "support/StalledPort.h"

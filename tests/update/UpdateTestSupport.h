@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/FileLog.h"
+#include "support/HttpTestServer.h"
 
 namespace zent::testing {
 
@@ -72,28 +73,16 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
 }
 
 // An httplib server on 127.0.0.1 with a port of its own, ready once constructed, serving until
-// destroyed.
+// destroyed. Routes may be added while it serves.
 class LocalServer {
  public:
-  LocalServer() {
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    // This library version has no ready signal; a stop before the loop runs would be lost.
-    for (int i = 0; i < 5000 && !server_.is_running(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~LocalServer() {
-    server_.stop();
-    thread_.join();
-  }
-  httplib::Server& operator*() { return server_; }
-  httplib::Server* operator->() { return &server_; }
-  int Port() const { return port_; }
+  LocalServer() { server_.Start(); }
+  httplib::Server& operator*() { return server_.server(); }
+  httplib::Server* operator->() { return &server_.server(); }
+  int Port() const { return server_.Port(); }
 
  private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  HttpTestServer server_;
 };
 
 }  // namespace zent::testing
