@@ -3,11 +3,9 @@
 #include <httplib.h>
 #include <openssl/ssl.h>
 
-#include <atomic>
 #include <chrono>
 
 #include "platform/SocketAbort.h"
-
 
 namespace zent {
 namespace {
@@ -55,26 +53,23 @@ void HttpOpen(const THttpRequest& request, THttpResponse& response, const THttpS
   }
   if (request.body) req.body = *request.body;
 
-  std::atomic<bool> stopped{false};
   // A stop shuts the socket down in any phase, its connect included, and never waits for
   // the transfer's thread.
+  const std::stop_token& stop = request.stop;
   platform::SocketAbort abort;
   client.set_socket_options([&abort](platform::NativeSocket socket) { abort.Track(socket); });
-  std::stop_callback onStop(request.stop, [&] {
-    stopped = true;
-    abort.Abort();
-  });
+  std::stop_callback onStop(stop, [&abort] { abort.Abort(); });
   bool sinkRefused = false;
   bool statusRefused = false;
   req.response_handler = [&](const httplib::Response& r) {
     response.status = r.status;
     response.reason = r.reason;
-    if (stopped) return false;
+    if (stop.stop_requested()) return false;
     statusRefused = request.statusCheck && !request.statusCheck(response);
     return !statusRefused;
   };
   req.content_receiver = [&](const char* data, size_t size, uint64_t, uint64_t) {
-    if (stopped) return false;
+    if (stop.stop_requested()) return false;
     if (!sink(data, size)) {
       sinkRefused = true;
       return false;
@@ -82,14 +77,14 @@ void HttpOpen(const THttpRequest& request, THttpResponse& response, const THttpS
     return true;
   };
   req.progress = [&](uint64_t received, uint64_t total) {
-    if (stopped) return false;
+    if (stop.stop_requested()) return false;
     return !request.progress || request.progress(received, total);
   };
 
   httplib::Response res;
   httplib::Error error = httplib::Error::Success;
   const bool ok = client.send(req, res, error);
-  if (stopped || request.stop.stop_requested()) throw EHttpError("传输已中止");
+  if (stop.stop_requested()) throw EHttpError("传输已中止");
   if (sinkRefused) throw EHttpError("应答数据未能接收");
   // A status the caller refused ends the transfer before the body; the status is the answer.
   if (statusRefused) return;
