@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   libpcre2-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev
-  # the installer's payload checksum (CRC-32)
-  zlib1g-dev
+  # the installer's payload checksum (CRC-32); the update packages' signatures (Ed25519)
+  zlib1g-dev libsodium-dev
   # the browser window: Qt 6 Widgets and WebEngine
   qt6-base-dev qt6-webengine-dev
   # the floating button's input-only window and the Alt+F12 grab talk to the X server
@@ -23,7 +23,7 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # the Debian package: CPack's DEB generator with dpkg-shlibdeps, its check, and what the
   # package depends on beyond the build's libraries (so its install test needs no download)
-  dpkg-dev file lintian adduser xdg-utils
+  dpkg-dev file lintian adduser xdg-utils sudo
   # the player the shipped "Player/mpc-be.exe" runs; ffmpeg makes the tests' short video
   mpv ffmpeg
 )
