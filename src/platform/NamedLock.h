@@ -1,7 +1,9 @@
 // Named locks shared between processes: the counterpart of a named mutex.
 // A name beginning with "Global\" is machine-wide, any other name belongs to the user's
-// session. Each lock is a lock file held with flock(2), so it dies with its process
-// however the process ends, exactly like a handle.
+// session. Machine-wide names live in /run/lumo7browser/locks when the installed package
+// provides that folder (root-owned, not world-writable: only its group may take them),
+// else in the world-writable /tmp/zent-global. Each lock is a lock file held with flock(2),
+// so it dies with its process however the process ends, exactly like a handle.
 //
 // Two uses:
 //  - existence: a role "runs" while some process holds the name (Hold). Exists() tells

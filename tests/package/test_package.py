@@ -5,7 +5,9 @@ Run by tests/package/run_package_tests.sh (which installs the package and makes 
 inside scripts/netns.sh. Environment: ZENT_PKGTEST_USER (the non-root member of lumo7),
 ZENT_PKGTEST_STATE (a folder owned by that user that outlives one run: the home whose
 configuration, device identifier and logs an upgrade must keep), ZENT_SOURCE_DIR.
-Phases, chosen by the test names: BeforeUpgrade, AfterUpgrade, KioskSession.
+ZENT_BUILD_DIR (the build the package came from: the installer stub, zent-mksetup and the
+build's update signing key).
+Phases, chosen by the test names: BeforeUpgrade, AfterUpgrade, KioskSession, SelfUpdate.
 """
 
 import grp
@@ -25,11 +27,15 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import harness  # noqa: E402
 from harness import APP_URL, HarnessError, wait_for  # noqa: E402
+import test_self_update as self_update  # noqa: E402  (restamping versions, finding programs)
 
 INSTALL_BIN = "/opt/lumo7browser/bin"
 EXE = os.path.join(INSTALL_BIN, "Lumo7Browser")
 SESSION = "/usr/libexec/lumo7browser/lumo7-kiosk-session"
 LOG_ROOT = "/var/log/lumo7browser"
+LOCK_FOLDER = "/run/lumo7browser/locks"
+HELPER = "/usr/libexec/lumo7browser/lumo7-apply-update"
+PACKAGE_FOLDER = "/var/lib/lumo7browser/Temp/ExeBuf"
 # The colour the stand-in paints behind its test pages.
 PAGE_COLOUR = (0xCC, 0xDD, 0xEE)
 
@@ -71,6 +77,8 @@ class InstalledEnvironment(harness.Environment):
                 os.chown(d, self.user.pw_uid, self.user.pw_gid)
             self.program_env.update(HOME=self.home, XDG_CONFIG_HOME=self.config_home,
                                     USER=self.user.pw_name, LOGNAME=self.user.pw_name)
+            # The machine hive the package wrote, not a test's own.
+            self.program_env.pop("XDG_CONFIG_DIRS", None)
             # The engine's sandbox needs user namespaces, which this test machine may refuse to
             # a non-root user inside the test namespace.
             self.program_env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
@@ -105,6 +113,13 @@ class InstalledCase(harness.E2ETestCase):
 
     def log_lines(self, pattern):
         return [l for l in self.env.log_text().splitlines() if re.search(pattern, l)]
+
+    def as_user(self, *cmd, user=None, timeout=120):
+        """Runs a command as the test user (or `user`, a passwd entry) with its groups."""
+        u = user or self.env.user
+        return subprocess.run(["setpriv", "--reuid", str(u.pw_uid), "--regid", str(u.pw_gid),
+                               "--init-groups", "--", *cmd], env=self.env.program_env,
+                              capture_output=True, text=True, timeout=timeout)
 
     def run_program_to_the_page(self):
         """Starts the installed program at the stand-in's page and checks what a person sees:
@@ -182,10 +197,123 @@ class AfterUpgrade(InstalledCase):
             self.assertIn(path, now["logs"], "a log disappeared in the upgrade")
             self.assertGreaterEqual(now["logs"][path], size)
 
+        # The package recorded the install location; the program's start check finds it right
+        # and neither writes nor tries to write the hive, which only root may change.
+        registrations = len(self.log_lines(r"Install registration"))
         self.run_program_to_the_page()
+        self.assertEqual(self.log_lines(r"Install registration")[registrations:], [])
         self.assertEqual(self.env.device_id(), before["device_id"])
         osid = [harness.header_values(r, "OSID") for r in self.server.requests("/lumo7/title")]
         self.assertIn([before["device_id"]], osid)
+
+
+class MachineWideLocks(InstalledCase):
+    """The folder of machine-wide named locks (the device manager's, the logs'): the group may
+    take names there, a local user outside it can neither create nor open one."""
+    window_manager = False
+    start_server = False
+
+    def test_only_members_may_take_machine_wide_names(self):
+        probe = os.path.join(LOCK_FOLDER, "pkgtest-probe.lock")
+        take = ["python3", "-c", "import fcntl, os, sys\n"
+                "fd = os.open(sys.argv[1], os.O_RDONLY | os.O_CREAT | os.O_NOFOLLOW, 0o666)\n"
+                "fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)", probe]
+        try:
+            member = self.as_user(*take)
+            self.assertEqual(member.returncode, 0, member.stderr)
+            outsider = self.as_user(*take, user=pwd.getpwnam("nobody"))
+            self.assertNotEqual(outsider.returncode, 0)
+            self.assertIn("PermissionError", outsider.stderr)
+        finally:
+            if os.path.lexists(probe):
+                os.remove(probe)
+
+
+# ---------------------------------------------------------------------------------------------
+# Self-update of the installed program through the root helper
+
+def file_digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class SelfUpdate(InstalledCase):
+    """The installed program, run by a member, installs a newer signed package through the one
+    privileged step; packages the helper must refuse change nothing."""
+
+    def setUp(self):
+        if not os.path.exists(HELPER):
+            self.skipTest(f"the package holds no {HELPER} (built without lumo7-apply-update)")
+        super().setUp()
+        self.build = os.environ["ZENT_BUILD_DIR"]
+        self.key = os.path.join(self.build, "update-keys", "build-signing.key")
+        self.version = self_update.note_version(self_update.read_bytes(EXE))
+        os.chmod(self.env.tmp, 0o755)  # the member copies installers from here
+        self.addCleanup(self.clear_package_folder)
+        self.addCleanup(self.end_restarted_programs)
+
+    def end_restarted_programs(self):
+        for pid in self_update.program_pids(EXE):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+
+    def clear_package_folder(self):
+        if os.path.isdir(PACKAGE_FOLDER):
+            shutil.rmtree(PACKAGE_FOLDER)
+
+    def installer(self, version, signed=True):
+        """An installer of the program stamped `version`, signed with the build's key or not."""
+        stage = tempfile.mkdtemp(dir=self.env.tmp)
+        self_update.restamp(EXE, os.path.join(stage, "Lumo7Browser"), version)
+        stub = os.path.join(stage, "..", f"stub-{os.path.basename(stage)}")
+        self_update.restamp(os.path.join(self.build, "setup", "zent-setup-stub"), stub, version)
+        out = stage + ".exe"
+        sign = ["--sign", self.key] if signed else []
+        subprocess.run([os.path.join(self.build, "setup", "zent-mksetup"), *sign, stub, stage,
+                        "Lumo7Browser", out], check=True, timeout=120, capture_output=True)
+        os.chmod(out, 0o644)
+        return out
+
+    def place(self, installer):
+        """The member puts the installer where the update check would have stored it."""
+        name = f"DO2_U_{hashlib.md5(self_update.read_bytes(installer)).hexdigest()}.exe"
+        self.clear_package_folder()
+        for cmd in (["mkdir", "-p", PACKAGE_FOLDER], ["cp", installer, os.path.join(PACKAGE_FOLDER, name)]):
+            res = self.as_user(*cmd)
+            self.assertEqual(res.returncode, 0, res.stderr)
+
+    def assert_program_is_roots(self):
+        st = os.stat(EXE)
+        self.assertEqual(st.st_uid, 0)
+        self.assertEqual(st.st_mode & 0o022, 0, oct(st.st_mode))
+
+    def test_helper_refuses_unsigned_and_older_packages_and_arguments(self):
+        newer = self.version[:3] + (self.version[3] + 1,)
+        older = self.version[:3] + (self.version[3] - 1,)
+        before = file_digest(EXE)
+        cases = [("unsigned newer package", self.installer(newer, signed=False), []),
+                 ("signed older package", self.installer(older), []),
+                 ("signed newer package, with an argument", self.installer(newer), ["/DIR=/tmp"])]
+        for what, installer, args in cases:
+            with self.subTest(what):
+                self.place(installer)
+                res = self.as_user("sudo", "-n", HELPER, *args)
+                self.assertEqual(res.returncode, 1, f"{res.stdout}{res.stderr}")
+                self.assertEqual(file_digest(EXE), before)
+                self.assert_program_is_roots()
+
+    def test_member_program_installs_a_newer_signed_package_through_the_helper(self):
+        newer = self.version[:3] + (self.version[3] + 1,)
+        self.place(self.installer(newer))
+        run = self.env.start_app()
+        self.assertEqual(run.wait_exit(60), 0, self.describe())
+        self.env.wait_log(r"Browser start: main, version " + re.escape(".".join(map(str, newer))), 180)
+        self.assertEqual(self_update.note_version(self_update.read_bytes(EXE)), newer)
+        self.assert_program_is_roots()
+        wait_for(lambda: not os.path.exists("/var/lib/lumo7browser/Temp/UpdateCmd.sh"), 60,
+                 "the hand-off script to delete itself")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -298,27 +426,38 @@ class KioskSession(InstalledCase):
         self.assertEqual(self.start_count(), 12)
 
     def test_update_hand_off_is_awaited_and_the_browser_started_again(self):
-        # The first start hands over to an "update script" that removes itself after 3 s.
-        browser = fake_browser(self.env.tmp, f"""
+        # The first start hands over to an "update script" that removes itself after 3 s: beside
+        # the program, or in Temp/ under the installation base when the program folder is root's.
+        for where in ('"$(dirname "$0")"', '"$(dirname "$(dirname "$0")")/Temp"'):
+            with self.subTest(script_folder=where):
+                if os.path.exists(self.starts):
+                    os.remove(self.starts)
+                folder = tempfile.mkdtemp(dir=self.env.tmp)
+                os.chmod(folder, 0o755)
+                browser = fake_browser(folder, f"""
 starts="{self.starts}"
 first=$([ -s "$starts" ] && echo no || echo yes)
 echo "$$" >> "$starts"
 if [ "$first" = yes ]; then
-  script="$(dirname "$0")/UpdateCmd.sh"
+  mkdir -p {where}
+  script={where}/UpdateCmd.sh
   touch "$script"
   setsid sh -c 'sleep 3; rm -f "$1"' _ "$script" </dev/null >/dev/null 2>&1 &
   exit 0
 fi
 exec sleep 600
 """, self.env.user)
-        os.chown(os.path.dirname(browser), self.env.user.pw_uid, self.env.user.pw_gid)
-        session = self.start_session(browser)
-        wait_for(lambda: "update hand-off finished" in self.session_text(), 30,
-                 "the session to wait for the update")
-        wait_for(lambda: self.start_count() == 2, 30,
-                 "the browser after the update")
-        self.assertTrue(session.running())
-        self.assertNotIn("session ends", self.session_text())
+                for d in (folder, os.path.dirname(browser)):
+                    os.chown(d, self.env.user.pw_uid, self.env.user.pw_gid)
+                if os.path.exists(self.session_log):
+                    os.remove(self.session_log)
+                session = self.start_session(browser)
+                wait_for(lambda: "update hand-off finished" in self.session_text(), 30,
+                         "the session to wait for the update")
+                wait_for(lambda: self.start_count() == 2, 30, "the browser after the update")
+                self.assertTrue(session.running())
+                self.assertNotIn("session ends", self.session_text())
+                session.stop()
 
     def test_folder_without_group_write_access_is_reported_on_the_screen(self):
         browser = fake_browser(self.env.tmp, f'echo "$$" >> "{self.starts}"\nexec sleep 600\n',

@@ -22,6 +22,20 @@ namespace {
 constexpr std::string_view kGlobalPrefix = "Global\\";
 constexpr std::string_view kLocalPrefix = "Local\\";
 constexpr const char* kGlobalFolder = "/tmp/zent-global";
+// The installed package's folder for machine-wide names: only root and the group lumo7 may
+// enter it, so no other local user can hold a name the program waits for.
+constexpr const char* kPackagedGlobalFolder = "/run/lumo7browser/locks";
+
+// The package's folder when it is there and closed to others; else the world-writable one.
+// A folder others may write is ignored: it would hand the names to any local user again.
+const char* GlobalFolder() {
+  struct stat st{};
+  if (::lstat(kPackagedGlobalFolder, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == 0 &&
+      (st.st_mode & S_IWOTH) == 0) {
+    return kPackagedGlobalFolder;
+  }
+  return kGlobalFolder;
+}
 
 bool IsGlobal(const std::string& name) { return name.starts_with(kGlobalPrefix); }
 
@@ -42,7 +56,9 @@ std::string SessionFolder() {
 
 // Creates the folder when missing. A folder in /tmp could have been planted by another
 // user, so what is there must be a real folder, and a session folder must be ours.
+// The package's folder is never created here: the package makes it with its group.
 std::error_code EnsureFolder(const std::string& folder, bool global) {
+  if (folder == kPackagedGlobalFolder) return {};
   const mode_t mode = global ? 01777 : 0700;
   if (::mkdir(folder.c_str(), mode) == 0) {
     // mkdir applies the umask; the machine-wide folder must be open to every user.
@@ -95,7 +111,7 @@ NamedLock::~NamedLock() {
 }
 
 std::string NamedLock::PathFor(const std::string& name) {
-  const std::string folder = IsGlobal(name) ? kGlobalFolder : SessionFolder();
+  const std::string folder = IsGlobal(name) ? GlobalFolder() : SessionFolder();
   return folder + "/" + EncodeFileName(BareName(name)) + ".lock";
 }
 
