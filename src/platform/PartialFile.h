@@ -25,6 +25,10 @@ class PartialFile {
   std::error_code Create(const std::string& folder, unsigned mode = 0644);
   std::error_code Write(const char* data, size_t size);
   uint64_t Size() const { return size_; }
+  // A path through which this process can read the bytes written so far, so they can be
+  // checked before they get a name; empty when no file is open. Valid only in this process
+  // and only until Commit or Discard.
+  std::string ReadablePath() const;
   // Puts the bytes on disk and names the file `path` (in the same folder), replacing a file
   // of that name atomically. The object is closed afterwards, whatever the result.
   std::error_code Commit(const std::string& path);

@@ -15,4 +15,8 @@ std::string ExecutablePath();
 // The folder is not created.
 std::optional<std::string> RoamingAppDataFolder();
 
+// Whether the running user may create and remove files in `folder` (access(2) with write and
+// search permission, as the effective user); false for a missing folder.
+bool IsWritableFolder(const std::string& folder);
+
 }  // namespace zent::platform

@@ -8,7 +8,9 @@
 #include "common/Utils.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/AtomicFile.h"
+#include "platform/Paths.h"
 #include "platform/Process.h"
+#include "update/UpdateNames.h"
 
 namespace zent {
 
@@ -24,8 +26,22 @@ std::string ShellQuote(std::string_view text) {
   return out;
 }
 
+TUpdateScriptPlan PlanUpdateScript(const std::string& programPath, const std::string& packagePath,
+                                   bool programFolderWritable, bool helperExists) {
+  TUpdateScriptPlan plan;
+  if (programFolderWritable || !helperExists) {
+    plan.scriptPath = programPath.substr(0, programPath.rfind('/') + 1) + kUpdateScriptName;
+    plan.installerCommand = ShellQuote(packagePath) + " /SILENT /NOCANCEL";
+    return plan;
+  }
+  plan.packaged = true;
+  plan.scriptPath = InstallBaseOf(programPath) + "Temp/" + kUpdateScriptName;
+  plan.installerCommand = std::string("sudo -n ") + kApplyUpdateHelper;
+  return plan;
+}
+
 std::string MakeUpdateScript(const std::string& programPath, const std::string& packagePath,
-                             const std::string& scriptPath) {
+                             const std::string& scriptPath, const std::string& installerCommand) {
   const std::string program = ShellQuote(programPath);
   const std::string package = ShellQuote(packagePath);
   const std::string script = ShellQuote(scriptPath);
@@ -44,7 +60,7 @@ std::string MakeUpdateScript(const std::string& programPath, const std::string& 
       "# Installs an update once the program has ended, then starts it again.\n"
       "exec </dev/null >/dev/null 2>&1\n";
   s += waitBlock("WaitApp", program);
-  s += package + " /SILENT /NOCANCEL\n";
+  s += (installerCommand.empty() ? package + " /SILENT /NOCANCEL" : installerCommand) + "\n";
   s += "if [ $? -eq 2 ]; then rm -f -- " + script + "; exit 0; fi\n";  // cancelled: Eof
   s += waitBlock("WaitSetup", package);
   s += "setsid " + program + " &\n";
@@ -85,17 +101,22 @@ bool ExecUpdateFor(const std::string& programPath, const std::string& packagePat
     if (programPath.find('\n') != std::string::npos || packagePath.find('\n') != std::string::npos)
       throw Exception("路径含有换行符");
     const std::string folder = programPath.substr(0, programPath.rfind('/') + 1);
-    const std::string scriptPath = folder + kUpdateScriptName;
-    if (auto ec = platform::ReplaceFile(scriptPath, MakeUpdateScript(programPath, packagePath, scriptPath), 0755))
-      throw Exception(Format("%s: %s", scriptPath.c_str(), ec.message().c_str()));
     std::error_code ec;
+    const TUpdateScriptPlan plan = PlanUpdateScript(programPath, packagePath, platform::IsWritableFolder(folder),
+                                                    std::filesystem::is_regular_file(kApplyUpdateHelper, ec));
+    const std::string& scriptPath = plan.scriptPath;
+    if (auto writeEc = platform::ReplaceFile(
+            scriptPath, MakeUpdateScript(programPath, packagePath, scriptPath, plan.installerCommand), 0755))
+      throw Exception(Format("%s: %s", scriptPath.c_str(), writeEc.message().c_str()));
     if (!std::filesystem::exists(scriptPath, ec))
       throw Exception(Format("%s文件不存在，无法执行升级", scriptPath.c_str()));
-    // The downloaded package has no execute permission yet.
-    std::filesystem::permissions(packagePath,
-                                 std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec,
-                                 std::filesystem::perm_options::add, ec);
-    if (ec) throw Exception(Format("%s: %s", packagePath.c_str(), ec.message().c_str()));
+    if (!plan.packaged) {
+      // The downloaded package has no execute permission yet.
+      std::filesystem::permissions(packagePath,
+                                   std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec,
+                                   std::filesystem::perm_options::add, ec);
+      if (ec) throw Exception(Format("%s: %s", packagePath.c_str(), ec.message().c_str()));
+    }
     uint32_t pid = 0;
     // Its own session: the script outlives us and must not share our terminal's signals.
     platform::SpawnOptions options;

@@ -11,7 +11,10 @@
 #include "common/Utils.h"
 #include "platform/OsVersion.h"
 #include "platform/PartialFile.h"
+#include "update/HandOffRecord.h"
 #include "update/HttpOpen.h"
+#include "update/PackageDigest.h"
+#include "update/TrustedKeys.h"
 #include "update/UpdateAnswers.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdateNames.h"
@@ -30,9 +33,9 @@ void CreateFolder(const std::string& folder) {
   if (ec) throw Exception(Format("创建目录失败[%s]: %s", folder.c_str(), ec.message().c_str()));
 }
 
-// Streams `url` into `file`, a new partial file in `folder`. With `require200` any other
-// status fails with its status text and nothing of its body is kept.
-void DownloadTo(platform::PartialFile& file, const std::string& url, const std::string& folder,
+// Streams `url` into `file`, a new partial file in `folder`, and through `digest`. With
+// `require200` any other status fails with its status text and nothing of its body is kept.
+void DownloadTo(platform::PartialFile& file, TDigest& digest, const std::string& url, const std::string& folder,
                 bool require200, const TUpdateSettings& settings, std::stop_token stop) {
   CreateFolder(folder);
   platform::RemoveStalePartialFiles(folder);
@@ -53,6 +56,7 @@ void DownloadTo(platform::PartialFile& file, const std::string& url, const std::
         return false;
       }
       writeError = file.Write(data, size);
+      digest.Update(data, size);
       return !writeError;
     });
   } catch (const EHttpError&) {
@@ -65,6 +69,12 @@ void DownloadTo(platform::PartialFile& file, const std::string& url, const std::
     throw Exception(resp.reason.empty() ? std::to_string(resp.status) : resp.reason);
 }
 
+// Throws with the reason when the downloaded bytes carry no valid signature of a trusted key.
+void VerifyDownload(const platform::PartialFile& file, const std::vector<TrustedKey>& keys) {
+  const SignatureCheck check = VerifyPackageSignature(file.ReadablePath(), keys);
+  if (!check.valid) throw Exception("升级包签名无效: " + check.reason);
+}
+
 // Removes the package a previous run left, once the new one is complete.
 std::error_code RemoveOldPackage(const std::string& folder, const char* prefix) {
   std::error_code ec;
@@ -75,8 +85,9 @@ std::error_code RemoveOldPackage(const std::string& folder, const char* prefix) 
 
 class Checks {
  public:
-  Checks(const TUpdateSettings& settings, TFileLog& log, std::stop_token stop)
-      : settings_(settings), log_(log), stop_(std::move(stop)) {}
+  Checks(const TUpdateSettings& settings, const std::vector<TrustedKey>& keys, TFileLog& log,
+         std::stop_token stop)
+      : settings_(settings), keys_(keys), log_(log), stop_(std::move(stop)) {}
 
   // false: the update service was not reached or did not answer 200.
   bool Main(const std::string& base) {
@@ -141,13 +152,22 @@ class Checks {
       // Server-given names never leave the package folder.
       if (!IsSafePackageNamePart(answer.md5) || !IsSafePackageNamePart(extension))
         throw Exception(Format("升级包名称无效[%s%s]", answer.md5.c_str(), extension.c_str()));
+      const std::string name = kMainPackagePrefix + answer.md5 + extension;
+      if (TFailedPackages(folder).Contains(name)) {
+        log_.Log(1, "升级包曾安装失败，不再下载: " + name);
+        return;
+      }
       log_.Log(0, "DownloadUpdate: " + answer.DownloadUrl);
       platform::PartialFile file;
-      DownloadTo(file, CleanUrl(base + answer.DownloadUrl), folder, true, settings_, stop_);
+      TDigest md5(TDigest::Kind::Md5);
+      DownloadTo(file, md5, CleanUrl(base + answer.DownloadUrl), folder, true, settings_, stop_);
       if (stop_.stop_requested()) return;
+      // A refused download is discarded with `file`: it never gets a package name.
+      if (auto refusal = Md5Refusal(answer.md5, md5.Hex())) throw Exception(*refusal);
+      VerifyDownload(file, keys_);
       if (auto ec = RemoveOldPackage(folder, kMainPackagePrefix))
         log_.Log(2, "自动升级清除升级包异常：" + ec.message());
-      const std::string path = folder + kMainPackagePrefix + answer.md5 + extension;
+      const std::string path = folder + name;
       if (auto ec = file.Commit(path))
         throw Exception(Format("保存升级包失败[%s]: %s", path.c_str(), ec.message().c_str()));
       log_.Log(0, "DownloadUpdate.Saved: " + path);
@@ -174,28 +194,37 @@ class Checks {
     if (!IsSafePackageNamePart(fileName))
       throw Exception(Format("升级包名称无效[%s]", fileName.c_str()));
     AppLog().Log(0, Format("TUpdateApp %s --> %s", curVer.c_str(), fileName.c_str()));
+    const std::string folder = settings_.installBase + kFallbackPackageFolder;
+    const std::string name = kFallbackPackagePrefix + fileName;
+    if (TFailedPackages(folder).Contains(name)) {
+      AppLog().Log(1, "升级包曾安装失败，不再下载: " + name);
+      return;
+    }
     const std::string downloadUrl =
         CleanUrl(base + "/canyin/index/browser/browserv2" + "?filename=" + fileName);
     AppLog().Log(0, "DownloadApp->Url: " + downloadUrl);
 
-    const std::string folder = settings_.installBase + kFallbackPackageFolder;
     platform::PartialFile file;
+    TDigest digest(TDigest::Kind::Md5);  // the fallback announces no digest
     try {
-      // The status is not checked: whatever arrives is kept, and the hand-off at start
-      // deletes what is no newer program.
-      DownloadTo(file, downloadUrl, folder, false, settings_, stop_);
+      // The status is not checked: whatever arrives and carries a valid signature is kept,
+      // and the hand-off at start deletes what is no newer program.
+      DownloadTo(file, digest, downloadUrl, folder, false, settings_, stop_);
+      if (stop_.stop_requested()) return;
+      VerifyDownload(file, keys_);
     } catch (const std::exception& e) {
       throw Exception("自动升级下载升级包异常：" + What(e));
     }
     if (stop_.stop_requested()) return;
     if (auto ec = RemoveOldPackage(folder, kFallbackPackagePrefix))
       throw Exception("自动升级清除升级包异常：" + ec.message());
-    const std::string path = folder + kFallbackPackagePrefix + fileName;
+    const std::string path = folder + name;
     if (auto ec = file.Commit(path)) throw Exception("自动升级保存升级包异常：" + ec.message());
     AppLog().Log(0, "DownloadApp: " + path);
   }
 
   const TUpdateSettings& settings_;
+  const std::vector<TrustedKey>& keys_;
   TFileLog& log_;
   std::stop_token stop_;
 };
@@ -241,7 +270,10 @@ void TUpdateThread::Execute(std::stop_token stop) {
       base.clear();
     }
     if (!base.empty() && !stop.stop_requested()) {
-      Checks checks(settings_, log, stop);
+      const std::vector<TrustedKey> keys =
+          settings_.keys ? *settings_.keys
+                         : LoadTrustedKeys(kUpdateKeyFolder, [&log](const std::string& line) { log.Log(1, line); });
+      Checks checks(settings_, keys, log, stop);
       if (!checks.Main(base) && !stop.stop_requested()) checks.Fallback();
     }
   } catch (const std::exception& e) {

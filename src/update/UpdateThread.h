@@ -3,16 +3,22 @@
 // "Temp/ExeBuf/"; when that service cannot be reached or does not answer 200, it asks the web
 // application's own endpoint and downloads into "Temp/ExeBuf_O/". Nothing is installed here:
 // the next start hands the package over (CheckUpdateApp). Downloads stream to an unnamed
-// file in the package folder and get their package name only once complete, so no partial
-// package can ever be found; the previous package goes only then.
+// file in the package folder and get their package name only once complete and verified (a
+// signature from a trusted key, and the announced MD5 when it is one), so no partial or
+// foreign package can ever be found; the previous package goes only then. A package that
+// failed to install before (HandOffRecord.h) is not downloaded again.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "update/PackageSignature.h"
 
 namespace zent {
 
@@ -24,6 +30,9 @@ struct TUpdateSettings {
   uint64_t maxPackageBytes = uint64_t{1} << 30;  // a larger download is refused
   size_t maxAnswerBytes = size_t{1} << 20;       // a larger check answer is refused
   int downloadResponseMs = 600000;
+  // The keys a download must be signed with; nullopt: the built-in key and the system's key
+  // folder, read by the thread.
+  std::optional<std::vector<TrustedKey>> keys;
 };
 
 // The settings of the running program.

@@ -40,7 +40,10 @@ TEST(PartialFile, NothingCarriesAnyNameUntilCommitThenItReplacesAtomically) {
   ASSERT_FALSE(file.Write("bytes", 5));
   EXPECT_EQ(file.Size(), 9u);
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"package.exe"});
+  // The bytes can be checked before they get a name.
+  EXPECT_EQ(Read(file.ReadablePath()), "new bytes");
   ASSERT_FALSE(file.Commit(dir / "package.exe"));
+  EXPECT_EQ(file.ReadablePath(), "");
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"package.exe"});
   EXPECT_EQ(Read(dir / "package.exe"), "new bytes");
   EXPECT_TRUE(file.Write("x", 1));  // closed after the commit

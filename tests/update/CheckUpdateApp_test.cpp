@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "update/HandOffRecord.h"
+
 #include "UpdateTestSupport.h"
 #include "common/FileLog.h"
 #include "common/Utils.h"
@@ -16,7 +18,9 @@ using namespace zent::testing;
 // version is the build's; a text file is a package without version information.
 const std::string kBuildVersion = GetFileVersion(platform::ExecutablePath());
 
-enum class Pkg { None, Versioned, NoVersion, Zip };
+// Packages are signed with the tests' trusted key unless planted (no signature) or signed
+// with a foreign key.
+enum class Pkg { None, Versioned, NoVersion, Zip, Planted, Foreign };
 
 struct HandOffCase {
   const char* name;
@@ -33,12 +37,28 @@ void PrintTo(const HandOffCase& c, std::ostream* os) { *os << c.name; }
 class HandOffTable : public ::testing::TestWithParam<HandOffCase> {};
 
 void Place(const std::string& folder, const std::string& name, Pkg kind) {
+  const std::string path = folder + name + ".exe";
   switch (kind) {
     case Pkg::None: return;
-    case Pkg::Versioned: fs::create_directories(folder); fs::copy_file(platform::ExecutablePath(), folder + name + ".exe"); return;
-    case Pkg::NoVersion: WriteFile(folder + name + ".exe", "<html>404</html>"); return;
+    case Pkg::Versioned:
+    case Pkg::Planted:
+    case Pkg::Foreign: fs::create_directories(folder); fs::copy_file(platform::ExecutablePath(), path); break;
+    case Pkg::NoVersion: WriteFile(path, "<html>404</html>"); break;
     case Pkg::Zip: WriteFile(folder + name + ".zip", "zip"); return;
   }
+  if (kind == Pkg::Foreign) SignFile(path, ForeignTestKey());
+  if (kind == Pkg::Versioned || kind == Pkg::NoVersion) SignFile(path);
+}
+
+THandOffContext Context(const std::string& appVersion, const std::string& base,
+                        std::function<bool(const std::string&)> exec) {
+  THandOffContext ctx;
+  ctx.appVersion = appVersion;
+  ctx.installBase = base;
+  ctx.execUpdate = std::move(exec);
+  ctx.fallbackDeleteDelayMs = 0;
+  ctx.keys = TrustedTestKey().Trusted();
+  return ctx;
 }
 
 TEST_P(HandOffTable, DecidesInstallOrDelete) {
@@ -49,14 +69,11 @@ TEST_P(HandOffTable, DecidesInstallOrDelete) {
   Place(base + "Temp/ExeBuf/", "DO2_U_abc", c.main);
   Place(base + "Temp/ExeBuf_O/", "LumoBrowserUpdate_s", c.fallback);
   std::string started;
-  THandOffContext ctx;
-  ctx.appVersion = c.appVersion[0] == '=' ? kBuildVersion : c.appVersion;
-  ctx.installBase = base;
-  ctx.fallbackDeleteDelayMs = 0;
-  ctx.execUpdate = [&](const std::string& package) {
-    started = package.find("ExeBuf_O") != std::string::npos ? "fallback" : "main";
-    return true;
-  };
+  const THandOffContext ctx =
+      Context(c.appVersion[0] == '=' ? kBuildVersion : c.appVersion, base, [&](const std::string& package) {
+        started = package.find("ExeBuf_O") != std::string::npos ? "fallback" : "main";
+        return true;
+      });
   EXPECT_EQ(CheckUpdateApp(ctx), std::string(c.started) != "");
   EXPECT_EQ(started, c.started);
   EXPECT_EQ(!FilesIn(base + "Temp/ExeBuf/").empty(), c.mainLeft);
@@ -80,14 +97,72 @@ INSTANTIATE_TEST_SUITE_P(
         HandOffCase{"FallbackWithoutVersionDeleted", "1.0.0.0", Pkg::None, Pkg::NoVersion, "", false, false, "程序版本："},
         // A version that does not compare must not stop the start: logged, not installed.
         HandOffCase{"FallbackIncomparableDeleted", "7.a.0.0", Pkg::None, Pkg::Versioned, "", false, false,
-                    "CompareVer异常"}));
+                    "CompareVer异常"},
+        // Anything without a valid signature is deleted and never run; the start goes on with
+        // the fallback folder.
+        HandOffCase{"MainPlantedDeleted", "99.0.0.0", Pkg::Planted, Pkg::None, "", false, false,
+                    "升级包签名无效，已删除: "},
+        HandOffCase{"MainForeignKeyDeletedFallbackInstalled", "0.0.0.1", Pkg::Foreign, Pkg::Versioned, "fallback",
+                    false, true, "升级包签名无效，已删除: "},
+        HandOffCase{"FallbackPlantedDeleted", "0.0.0.1", Pkg::None, Pkg::Planted, "", false, false,
+                    "升级包签名无效，已删除: "}));
 
 TEST(HandOff, FailedScriptStartKeepsThePackage) {
   const std::string base = FreshFolder("handoff-failed");
   Place(base + "Temp/ExeBuf/", "DO2_U_abc", Pkg::NoVersion);
-  THandOffContext ctx{"1.0.0.0", base, [](const std::string&) { return false; }, 0};
-  EXPECT_FALSE(CheckUpdateApp(ctx));
+  EXPECT_FALSE(CheckUpdateApp(Context("1.0.0.0", base, [](const std::string&) { return false; })));
   EXPECT_EQ(FilesIn(base + "Temp/ExeBuf/"), std::vector<std::string>{"DO2_U_abc.exe"});
+}
+
+// Starts of a till whose installer fails: the package is handed off once, then removed and
+// listed, and the same package arriving again is not run either.
+TEST(HandOff, PackageThatLeavesTheVersionUnchangedIsHandedOffOnce) {
+  const std::string base = FreshFolder("handoff-once");
+  const std::string folder = base + "Temp/ExeBuf/";
+  Place(folder, "DO2_U_abc", Pkg::Versioned);
+  int handOffs = 0;
+  const THandOffContext ctx = Context("99.0.0.0", base, [&](const std::string&) { return ++handOffs > 0; });
+  const AppLogTail appLog;
+  EXPECT_TRUE(CheckUpdateApp(ctx));
+  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"DO2_U_abc.exe", "HandOff.ini"}));
+  for (int start = 2; start <= 3; ++start) {
+    SCOPED_TRACE(start);
+    EXPECT_FALSE(CheckUpdateApp(ctx));
+    EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"FailedPackages.txt"});
+  }
+  EXPECT_EQ(handOffs, 1);
+  EXPECT_NE(appLog.New().find("升级未完成，程序版本仍为99.0.0.0，不再安装此升级包: " + folder + "DO2_U_abc.exe"),
+            std::string::npos);
+  // The same bytes under another name: deleted, not handed off.
+  Place(folder, "DO2_U_again", Pkg::Versioned);
+  EXPECT_FALSE(CheckUpdateApp(ctx));
+  EXPECT_EQ(handOffs, 1);
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"FailedPackages.txt"});
+  EXPECT_NE(appLog.New().find("升级包曾安装失败，已删除: " + folder + "DO2_U_again.exe"), std::string::npos);
+}
+
+TEST(HandOff, ChangedVersionMeansSuccessAndTheEqualPackageGoes) {
+  const std::string base = FreshFolder("handoff-success");
+  const std::string folder = base + "Temp/ExeBuf/";
+  Place(folder, "DO2_U_abc", Pkg::Versioned);
+  int handOffs = 0;
+  EXPECT_TRUE(CheckUpdateApp(Context("0.0.0.1", base, [&](const std::string&) { return ++handOffs > 0; })));
+  // The installer put the package's build in place.
+  EXPECT_FALSE(CheckUpdateApp(Context(kBuildVersion, base, [&](const std::string&) { return ++handOffs > 0; })));
+  EXPECT_EQ(handOffs, 1);
+  EXPECT_TRUE(FilesIn(folder).empty());
+}
+
+// The record lies in a folder others may write: it can only ever remove one of our packages.
+TEST(HandOff, RecordNamingAnythingElseRemovesNothing) {
+  const std::string base = FreshFolder("handoff-hostile");
+  const std::string folder = base + "Temp/ExeBuf/";
+  WriteFile(base + "bin/Lumo7Browser", "the program");
+  fs::create_directories(folder);
+  WriteHandOffRecord(folder, {"../../bin/Lumo7Browser", "", "", "7.0.0.1"});
+  EXPECT_FALSE(CheckUpdateApp(Context("7.0.0.1", base, [](const std::string&) { return true; })));
+  EXPECT_TRUE(fs::exists(base + "bin/Lumo7Browser"));
+  EXPECT_TRUE(FilesIn(folder).empty());
 }
 
 }  // namespace

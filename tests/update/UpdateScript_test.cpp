@@ -42,6 +42,40 @@ TEST(UpdateScript, ShellQuoteLeavesNothingForTheShellToExpand) {
   EXPECT_EQ(ShellQuote("$(touch x)`y`;z"), "'$(touch x)`y`;z'");
 }
 
+TEST(UpdateScript, PackagedInstallAsksTheRootHelperAndWritesIntoTemp) {
+  struct Case {
+    bool writable, helper;
+    const char* script;
+    const char* command;
+  };
+  const std::string program = "/opt/lumo7browser/bin/Lumo7Browser";
+  const std::string package = "/opt/lumo7browser/Temp/ExeBuf/DO2_U_a.exe";
+  const Case cases[] = {
+      {true, true, "/opt/lumo7browser/bin/UpdateCmd.sh", "'/opt/lumo7browser/Temp/ExeBuf/DO2_U_a.exe' /SILENT /NOCANCEL"},
+      {true, false, "/opt/lumo7browser/bin/UpdateCmd.sh", "'/opt/lumo7browser/Temp/ExeBuf/DO2_U_a.exe' /SILENT /NOCANCEL"},
+      // An unwritable folder without the helper: the direct way fails and says why.
+      {false, false, "/opt/lumo7browser/bin/UpdateCmd.sh", "'/opt/lumo7browser/Temp/ExeBuf/DO2_U_a.exe' /SILENT /NOCANCEL"},
+      {false, true, "/opt/lumo7browser/Temp/UpdateCmd.sh", "sudo -n /usr/libexec/lumo7browser/lumo7-apply-update"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.writable) + std::to_string(c.helper));
+    const TUpdateScriptPlan plan = PlanUpdateScript(program, package, c.writable, c.helper);
+    EXPECT_EQ(plan.scriptPath, c.script);
+    EXPECT_EQ(plan.installerCommand, c.command);
+    EXPECT_EQ(plan.packaged, !c.writable && c.helper);
+  }
+  // Only the installer step differs; the waits, the skipped restart and the self-delete stay.
+  const TUpdateScriptPlan packaged = PlanUpdateScript(program, package, false, true);
+  const std::string script = MakeUpdateScript(program, package, packaged.scriptPath, packaged.installerCommand);
+  const std::string direct = MakeUpdateScript(program, package, packaged.scriptPath);
+  EXPECT_NE(script.find("\nsudo -n /usr/libexec/lumo7browser/lumo7-apply-update\nif [ $? -eq 2 ]"), std::string::npos)
+      << script;
+  std::string expected = direct;
+  const std::string run = "'" + package + "' /SILENT /NOCANCEL";
+  expected.replace(expected.find(run), run.size(), "sudo -n /usr/libexec/lumo7browser/lumo7-apply-update");
+  EXPECT_EQ(script, expected);
+}
+
 // A program folder whose name would run commands if the script did not quote it.
 class ScriptRun : public ::testing::Test {
  protected:

@@ -1,5 +1,6 @@
 // Shared pieces of the update tests: a fresh folder per test, the text of every log written
-// below a root, and an HTTP server on a free loopback port that is ready before use.
+// below a root, an HTTP server on a free loopback port that is ready before use, and signing
+// keys of the tests' own (a trusted one and a foreign one).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 
 #include "common/FileLog.h"
 #include "support/HttpTestServer.h"
+#include "update/PackageSignature.h"
 
 namespace zent::testing {
 
@@ -70,6 +72,38 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
     names.push_back(it->path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// A key pair made once per test program.
+struct TestKeyPair {
+  UpdatePublicKey pub{};
+  UpdateSecretKey secret{};
+  TestKeyPair() { MakeKeyPair(pub, secret); }
+  std::vector<TrustedKey> Trusted() const { return {{pub, "test key"}}; }
+};
+inline const TestKeyPair& TrustedTestKey() {
+  static const TestKeyPair pair;
+  return pair;
+}
+inline const TestKeyPair& ForeignTestKey() {
+  static const TestKeyPair pair;
+  return pair;
+}
+
+// Signs the file at `path` in place with `keys`' secret.
+inline void SignFile(const fs::path& path, const TestKeyPair& keys = TrustedTestKey()) {
+  SignPackage(path.string(), keys.secret);
+}
+
+// `bytes` with a signature block appended, made in a scratch file of `folder`.
+inline std::string SignedBytes(const std::string& bytes, const std::string& folder,
+                               const TestKeyPair& keys = TrustedTestKey()) {
+  const fs::path scratch = fs::path(folder) / "signing.tmp";
+  WriteFile(scratch, bytes);
+  SignFile(scratch, keys);
+  std::string out = ReadFile(scratch);
+  fs::remove(scratch);
+  return out;
 }
 
 // An httplib server on 127.0.0.1 with a port of its own, ready once constructed, serving until

@@ -11,6 +11,8 @@
 #include "UpdateTestSupport.h"
 #include "common/FileLog.h"
 #include "support/StalledPort.h"
+#include "update/HandOffRecord.h"
+#include "update/PackageDigest.h"
 
 namespace zent {
 namespace {
@@ -41,6 +43,8 @@ class UpdateThreadTest : public ::testing::Test {
     settings_.installBase = root_ + "base/";
     settings_.configFile = root_ + "Lumo7BrowserCfg.ini";
     settings_.mainPort = static_cast<uint16_t>(main_.Port());
+    settings_.keys = TrustedTestKey().Trusted();
+    fallbackPackage_ = SignedBytes("fallback package", root_);
     (*web_).Post("/lumo7/canyin/sys/autoupdate/checkbrowserupdatev2",
                  [this](const httplib::Request& req, httplib::Response& res) {
                    ++fallbackChecks_;
@@ -50,7 +54,7 @@ class UpdateThreadTest : public ::testing::Test {
                  });
     (*web_).Get("/lumo7/canyin/index/browser/browserv2", [this](const httplib::Request& req, httplib::Response& res) {
       requestedFile_ = req.get_param_value("filename");
-      Serve(res, "fallback package");
+      Serve(res, fallbackPackage_);
     });
   }
 
@@ -84,7 +88,7 @@ class UpdateThreadTest : public ::testing::Test {
   TUpdateSettings settings_;
   LocalServer main_, web_;
   std::atomic<int> mainChecks_{0}, fallbackChecks_{0};
-  std::string mainBody_, fallbackBody_, requestedFile_;
+  std::string mainBody_, fallbackBody_, requestedFile_, fallbackPackage_;
   int fallbackStatus_ = 200;
   std::string fallbackAnswer_ = R"({"doesNeedUpdate":false})";
 };
@@ -107,11 +111,12 @@ TEST_F(UpdateThreadTest, NoHostSendsNothing) {
 TEST_F(UpdateThreadTest, MainPackageIsStoredUnderItsMd5AndReplacesTheOldOne) {
   WriteConfig();
   MainAnswers(R"({"success":true,"DownloadUrl":"/files/setup.exe","md5":"0123abcd"})");
-  (*main_).Get("/files/setup.exe", [](const httplib::Request&, httplib::Response& res) { Serve(res, "new package"); });
+  const std::string package = SignedBytes("new package", root_);
+  (*main_).Get("/files/setup.exe", [package](const httplib::Request&, httplib::Response& res) { Serve(res, package); });
   WriteFile(MainFolder() + "DO2_U_old.exe", "old package");
   RunCheck();
   EXPECT_EQ(FilesIn(MainFolder()), std::vector<std::string>{"DO2_U_0123abcd.exe"});
-  EXPECT_EQ(ReadFile(MainFolder() + "DO2_U_0123abcd.exe"), "new package");
+  EXPECT_EQ(ReadFile(MainFolder() + "DO2_U_0123abcd.exe"), package);
   EXPECT_EQ(mainBody_, "\xEF\xBB\xBF{\n  \"type\": \"BrowserV2\",\n  \"version\": \"7.0.0.1\"\n}");
   const std::string logs = Logs();
   EXPECT_NE(logs.find("CurrVersion: 7.0.0.1"), std::string::npos);
@@ -171,9 +176,100 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UpdateThreadTest, ZipPackageIsStoredWithItsExtension) {
   WriteConfig();
   MainAnswers(R"({"success":true,"DownloadUrl":"/files/setup.zip","md5":"m"})");
-  (*main_).Get("/files/setup.zip", [](const httplib::Request&, httplib::Response& res) { Serve(res, "zip"); });
+  const std::string package = SignedBytes("zip", root_);
+  (*main_).Get("/files/setup.zip", [package](const httplib::Request&, httplib::Response& res) { Serve(res, package); });
   RunCheck();
   EXPECT_EQ(FilesIn(MainFolder()), std::vector<std::string>{"DO2_U_m.zip"});
+}
+
+// Downloads that are not what the service promised or not signed by a key we trust: checked
+// before they get a package name, so they are gone without a trace and the old package stays.
+struct RefusedCase {
+  const char* name;
+  const char* md5;  // "=": the MD5 of the served bytes in capitals
+  enum { Unsigned, Foreign, Flipped, Signed } bytes;
+  const char* logged;  // empty: accepted
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedDownloads : public UpdateThreadTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedDownloads, NeverGetAPackageName) {
+  const RefusedCase& c = GetParam();
+  WriteConfig();
+  std::string package;
+  switch (c.bytes) {
+    case RefusedCase::Unsigned: package = "#!/bin/sh\ntouch ran\n"; break;
+    case RefusedCase::Foreign: package = SignedBytes("#!/bin/sh\n", root_, ForeignTestKey()); break;
+    case RefusedCase::Flipped: package = SignedBytes("#!/bin/sh\n", root_); package[3] ^= 1; break;
+    case RefusedCase::Signed: package = SignedBytes("#!/bin/sh\n", root_); break;
+  }
+  std::string md5 = c.md5;
+  if (md5 == "=") {
+    TDigest digest(TDigest::Kind::Md5);
+    digest.Update(package.data(), package.size());
+    md5 = digest.Hex();
+    std::transform(md5.begin(), md5.end(), md5.begin(), ::toupper);
+  }
+  MainAnswers(nlohmann::json{{"success", true}, {"DownloadUrl", "/files/setup.exe"}, {"md5", md5}}.dump());
+  (*main_).Get("/files/setup.exe", [package](const httplib::Request&, httplib::Response& res) { Serve(res, package); });
+  WriteFile(MainFolder() + "DO2_U_old.exe", "old package");
+  RunCheck();
+  if (std::string(c.logged).empty()) {  // accepted, under the name the service gave
+    EXPECT_EQ(FilesIn(MainFolder()), std::vector<std::string>{"DO2_U_" + md5 + ".exe"});
+    return;
+  }
+  EXPECT_EQ(FilesIn(MainFolder()), std::vector<std::string>{"DO2_U_old.exe"});
+  EXPECT_NE(Logs().find(std::string("执行异常:下载升级包失败: ") + c.logged), std::string::npos) << Logs();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedDownloads,
+    ::testing::Values(
+        RefusedCase{"Unsigned", "m", RefusedCase::Unsigned, "升级包签名无效: "},
+        RefusedCase{"UnsignedWithMatchingMd5", "=", RefusedCase::Unsigned, "升级包签名无效: "},
+        RefusedCase{"ForeignKey", "m", RefusedCase::Foreign, "升级包签名无效: "},
+        RefusedCase{"FlippedByte", "m", RefusedCase::Flipped, "升级包签名无效: "},
+        RefusedCase{"WrongMd5", "0123456789abcdef0123456789abcdef", RefusedCase::Signed, "升级包校验失败: MD5为"},
+        RefusedCase{"MatchingMd5InCapitals", "=", RefusedCase::Signed, ""}));
+
+TEST_F(UpdateThreadTest, UnsignedFallbackDownloadIsNotKept) {
+  WriteConfig();
+  MainAnswers("", 404);
+  fallbackAnswer_ = R"({"doesNeedUpdate":true,"fileName":"s.exe"})";
+  fallbackPackage_ = "<html>an error page</html>";
+  RunCheck();
+  EXPECT_EQ(requestedFile_, "s.exe");
+  EXPECT_TRUE(FilesIn(FallbackFolder()).empty());
+  EXPECT_NE(Logs().find("自动升级下载升级包异常：升级包签名无效: "), std::string::npos) << Logs();
+}
+
+// A package that failed to install is not fetched again, from either service.
+TEST_F(UpdateThreadTest, FailedPackagesAreNotDownloadedAgain) {
+  WriteConfig();
+  std::atomic<int> downloads{0};
+  MainAnswers(R"({"success":true,"DownloadUrl":"/files/setup.exe","md5":"bad"})");
+  (*main_).Get("/files/setup.exe", [&downloads](const httplib::Request&, httplib::Response& res) {
+    ++downloads;
+    Serve(res, "x");
+  });
+  fs::create_directories(MainFolder());
+  TFailedPackages(MainFolder()).Add({"", "DO2_U_bad.exe"});
+  RunCheck();
+  EXPECT_EQ(downloads, 0);
+  EXPECT_NE(Logs().find("升级包曾安装失败，不再下载: DO2_U_bad.exe"), std::string::npos);
+}
+
+TEST_F(UpdateThreadTest, FailedFallbackPackagesAreNotDownloadedAgain) {
+  WriteConfig();
+  MainAnswers("", 404);
+  fallbackAnswer_ = R"({"doesNeedUpdate":true,"fileName":"s.exe"})";
+  fs::create_directories(FallbackFolder());
+  TFailedPackages(FallbackFolder()).Add({"", "LumoBrowserUpdate_s.exe"});
+  RunCheck();
+  EXPECT_TRUE(requestedFile_.empty());
+  EXPECT_NE(Logs().find("升级包曾安装失败，不再下载: LumoBrowserUpdate_s.exe"), std::string::npos);
 }
 
 TEST_F(UpdateThreadTest, MainStatusOtherThan200AsksTheFallback) {
@@ -187,7 +283,7 @@ TEST_F(UpdateThreadTest, MainStatusOtherThan200AsksTheFallback) {
   EXPECT_EQ(fallbackBody_.rfind(R"({"curVer":"7.0.0","systemVer":")", 0), 0u) << fallbackBody_;
   EXPECT_EQ(requestedFile_, "Lumo7Browser-setup.exe");
   EXPECT_EQ(FilesIn(FallbackFolder()), std::vector<std::string>{"LumoBrowserUpdate_Lumo7Browser-setup.exe"});
-  EXPECT_EQ(ReadFile(FallbackFolder() + "LumoBrowserUpdate_Lumo7Browser-setup.exe"), "fallback package");
+  EXPECT_EQ(ReadFile(FallbackFolder() + "LumoBrowserUpdate_Lumo7Browser-setup.exe"), fallbackPackage_);
   const std::string logs = Logs();
   for (const char* text : {"GetBaseUrl: http://127.0.0.1:", "GetUpdate: http://127.0.0.1:", "GetUpdate.Params: {",
                            "GetUpdate.Response: {", "TUpdateApp 7.0.0 --> Lumo7Browser-setup.exe",

@@ -83,6 +83,13 @@ std::error_code PartialFile::Write(const char* data, size_t size) {
   return {};
 }
 
+std::string PartialFile::ReadablePath() const {
+  if (fd_ < 0) return {};
+  if (!hiddenName_.empty()) return hiddenName_;
+  // The unnamed file is reachable only through our descriptor.
+  return "/proc/self/fd/" + std::to_string(fd_);
+}
+
 std::error_code PartialFile::Commit(const std::string& path) {
   if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
   std::error_code ec;

@@ -2,6 +2,7 @@
 // configuration folder.
 #include "platform/Paths.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -28,6 +29,11 @@ std::optional<std::string> RoamingAppDataFolder() {
   }
   if (folder.back() != '/') folder += '/';
   return folder;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+  // The effective user is the one that would write: a set-user-id start must not count.
+  return !folder.empty() && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 }  // namespace zent::platform
