@@ -1,9 +1,13 @@
 # One static library per module: every .cpp file in src/<module>/ (and, for the platform
 # layer, the files of the operating system being built for). New files are picked up at
-# the next build without touching any CMake file.
+# the next build without touching any CMake file. EXCLUDE names files of the folder that
+# belong to a smaller library of their own.
 function(zent_module name)
-  cmake_parse_arguments(M "" "" "SOURCES_GLOB;DEPS" ${ARGN})
+  cmake_parse_arguments(M "" "" "SOURCES_GLOB;DEPS;EXCLUDE" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${M_SOURCES_GLOB})
+  if(M_EXCLUDE)
+    list(REMOVE_ITEM srcs ${M_EXCLUDE})
+  endif()
   add_library(zent_${name} STATIC ${srcs})
   target_include_directories(zent_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(zent_${name} PUBLIC ${M_DEPS})

@@ -14,6 +14,13 @@ namespace zent::platform {
 uint32_t CurrentProcessId() noexcept;
 // The calling thread's system-wide id (Linux: gettid), the id the logs print.
 uint32_t CurrentThreadId() noexcept;
+// The user id our permissions are checked against (0: the administrator).
+uint32_t EffectiveUserId() noexcept;
+
+// Drops every environment variable and sets only `path` as PATH, and makes new files
+// readable, never writable, by group and others (umask 022). For a program started with
+// privileges by someone it must not trust: nothing the caller set reaches it or its children.
+std::error_code ResetEnvironment(const std::string& path);
 
 struct ProcessEntry {
   uint32_t pid = 0;

@@ -85,7 +85,8 @@ bool IsLeftOutOfPayload(std::string_view name) {
 }
 
 void WriteInstaller(const std::string& stub, const std::string& programFolder,
-                    const std::string& mainName, const std::string& out) {
+                    const std::string& mainName, const std::string& out,
+                    const UpdateSecretKey* signWith) {
   std::vector<fs::path> entries;
   for (auto it = fs::recursive_directory_iterator(programFolder); it != fs::recursive_directory_iterator(); ++it) {
     const std::string rel = fs::relative(it->path(), programFolder).generic_string();
@@ -142,8 +143,27 @@ void WriteInstaller(const std::string& stub, const std::string& programFolder,
     o.close();
     if (!o) throw std::runtime_error("写入安装程序失败 " + tmp);
   }
+  if (signWith) {
+    try {
+      SignPackage(tmp, *signWith);
+    } catch (...) {
+      std::error_code ignored;
+      fs::remove(tmp, ignored);
+      throw;
+    }
+  }
   fs::permissions(tmp, fs::perms(0755));
   fs::rename(tmp, out);
+}
+
+uint64_t InstallerDataSize(std::istream& file, uint64_t fileSize) {
+  if (fileSize < kSignatureBlockSize) return fileSize;
+  std::string tail(kSignatureBlockSize, '\0');
+  file.clear();
+  file.seekg(static_cast<std::streamoff>(fileSize - kSignatureBlockSize));
+  file.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  if (file.gcount() != static_cast<std::streamsize>(tail.size())) return fileSize;
+  return SignedSizeOf(tail, fileSize).value_or(fileSize);
 }
 
 bool ReadTrailer(std::istream& file, uint64_t fileSize, Trailer& t) {

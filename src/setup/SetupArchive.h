@@ -1,12 +1,13 @@
 // The installer's payload: the program folder appended to the installer program itself.
 // Layout (numbers little-endian):
-//   <installer ELF> <payload> <trailer>
+//   <installer ELF> <payload> <trailer> [<signature block>]
 //   payload: records { u8 kind (1 folder, 2 file, 0 end), u16 mode bits, u32 name length,
 //            name (relative, "/"-separated UTF-8), for files u64 size and the bytes }
 //   trailer (32 bytes): "ZSETUP01", u64 payload offset, u64 payload size, u32 CRC-32 of the
 //            payload, u32 zero
 // Appending leaves the ELF intact (its headers, version note included, sit at the start), so
-// the installer still runs and its version can be read from the file.
+// the installer still runs and its version can be read from the file. A signed installer
+// ends in the signature block of update/PackageSignature.h, which covers everything before it.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "update/PackageSignature.h"
 
 namespace zent::setup {
 
@@ -43,10 +46,16 @@ bool IsSafeEntryName(std::string_view name);
 bool IsLeftOutOfPayload(std::string_view relativeName);
 
 // Writes an installer: `stub` bytes, then every file and folder of `programFolder` (sorted,
-// with the entry named `mainName` last, so it is replaced last), then the trailer. Throws
-// std::runtime_error with a readable text on failure.
+// with the entry named `mainName` last, so it is replaced last), then the trailer, then the
+// signature block when `signWith` is given (the file appears under `out` only complete).
+// Throws std::runtime_error with a readable text on failure.
 void WriteInstaller(const std::string& stub, const std::string& programFolder,
-                    const std::string& mainName, const std::string& out);
+                    const std::string& mainName, const std::string& out,
+                    const UpdateSecretKey* signWith = nullptr);
+
+// The length of the installer's own data in `file` (size `fileSize`): the part in front of
+// its signature block when it is signed, else the whole file.
+uint64_t InstallerDataSize(std::istream& file, uint64_t fileSize);
 
 // Reads the trailer at the end of `file` (size `fileSize`); false when there is none or it
 // does not fit the file.

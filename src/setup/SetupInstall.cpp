@@ -8,9 +8,11 @@
 #include <iostream>
 
 #include "common/Encoding.h"
+#include "common/PrivatePath.h"
 #include "common/Utils.h"
 #include "install/InstallRegistration.h"
 #include "platform/InstallFiles.h"
+#include "platform/Process.h"
 #include "setup/SetupArchive.h"
 
 namespace zent::setup {
@@ -64,9 +66,17 @@ std::string RecordedInstallFolder() {
   return folder;
 }
 
-std::string ChooseTargetFolder(const SetupOptions& options, const std::string& recorded) {
-  if (!recorded.empty()) return recorded;
+bool IsSystemInstall(const SetupOptions& options, uint32_t effectiveUser) {
+  return effectiveUser == 0 && !options.dir.empty();
+}
+
+std::string ChooseTargetFolder(const SetupOptions& options, const std::string& recorded, bool systemInstall) {
+  if (!recorded.empty() && !systemInstall) return recorded;
   return options.dir;
+}
+
+std::string WhySystemTargetRefused(const std::string& target, uint32_t owner) {
+  return WhyFolderNotPrivate(target, owner, /*mayBeMissing=*/true);
 }
 
 int InstallPayload(const std::string& self, const std::string& targetIn, std::string& error) {
@@ -74,7 +84,7 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
   std::error_code ec;
   const uint64_t size = file ? fs::file_size(self, ec) : 0;
   Trailer trailer;
-  if (!file || ec || !ReadTrailer(file, size, trailer) || !VerifyPayload(file, trailer)) {
+  if (!file || ec || !ReadTrailer(file, InstallerDataSize(file, size), trailer) || !VerifyPayload(file, trailer)) {
     error = "安装数据已损坏: " + self;
     return kSetupDamaged;
   }
@@ -89,7 +99,8 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
   std::vector<PayloadEntry> entries;
   try {
     // 1. Everything into the hidden folder, on disk before anything installed is touched.
-    fs::create_directory(staging, ec);
+    // Made here and now: a folder already under that name (or a link) is not ours.
+    if (!fs::create_directory(staging, ec) && !ec) ec = std::make_error_code(std::errc::file_exists);
     Check(ec, staging);
     ReadPayload(
         file, trailer,
@@ -108,7 +119,7 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
             out.close();
             if (!out) throw std::runtime_error("写入失败 " + path);
           }
-          fs::permissions(path, fs::perms(e.mode), ec);
+          fs::permissions(path, fs::perms(e.mode & 0755), ec);
           Check(ec, path);
           Check(platform::FlushToDisk(path), path);
           entries.push_back(e);
@@ -144,10 +155,18 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
 
 int RunSetup(const std::string& self, const std::vector<std::string>& args) {
   const SetupOptions options = ParseSetupOptions(args);
-  const std::string target = ChooseTargetFolder(options, RecordedInstallFolder());
+  const bool systemInstall = IsSystemInstall(options, platform::EffectiveUserId());
+  const std::string target =
+      ChooseTargetFolder(options, systemInstall ? std::string() : RecordedInstallFolder(), systemInstall);
   if (target.empty()) {
     std::fprintf(stderr, "找不到安装目录：没有已安装的程序，也没有 /DIR= 指定的目录。\n");
     return kSetupNotBegun;
+  }
+  if (systemInstall) {
+    if (const std::string why = WhySystemTargetRefused(target, 0); !why.empty()) {
+      std::fprintf(stderr, "拒绝以 root 身份安装到他人可修改的目录：%s\n", why.c_str());
+      return kSetupNotBegun;
+    }
   }
   if (!options.silent) {
     if (!::isatty(STDIN_FILENO)) {

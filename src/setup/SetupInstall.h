@@ -5,6 +5,7 @@
 // program last).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,25 @@ SetupOptions ParseSetupOptions(const std::vector<std::string>& args);
 // an existing folder, else empty.
 std::string RecordedInstallFolder();
 
-// The folder to install into: the recorded one, else /DIR=, else empty.
-std::string ChooseTargetFolder(const SetupOptions& options, const std::string& recorded);
+// A system install: root runs the installer with /DIR= (the privileged update helper does).
+// The folder comes from /DIR= alone, since the installed-programs entry lives in a hive the
+// kiosk group may write, and root installs only into a folder nobody else may change.
+bool IsSystemInstall(const SetupOptions& options, uint32_t effectiveUser);
+
+// The folder to install into: for a system install /DIR=; otherwise the recorded one, else
+// /DIR=, else empty.
+std::string ChooseTargetFolder(const SetupOptions& options, const std::string& recorded,
+                               bool systemInstall = false);
+
+// Why a system install may not write into `target` (empty when it may): the folder (it may
+// be missing) and every folder above it must be real folders owned by `owner` (root) or
+// root that neither group nor others may write.
+std::string WhySystemTargetRefused(const std::string& target, uint32_t owner);
 
 // Installs the payload of the installer file `self` into `target` (created when missing).
-// Returns an exit code; `error` says what went wrong.
+// Files get the payload's mode bits without any write access for group or others (sharing
+// with the group is the target folder's choice, see platform::ShareWithFolderGroup). Returns
+// an exit code; `error` says what went wrong.
 int InstallPayload(const std::string& self, const std::string& target, std::string& error);
 
 // The whole run: options, target, question unless silent, install. Messages go to stderr.

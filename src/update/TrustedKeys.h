@@ -4,6 +4,7 @@
 // so is one that holds no key; the built-in key is always trusted.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,5 +23,13 @@ UpdatePublicKey BuiltInUpdateKey();
 // `log` receives one readable line for every file that is ignored, with the reason.
 std::vector<TrustedKey> LoadTrustedKeys(const std::string& folder,
                                         const std::function<void(const std::string&)>& log);
+
+// The same with the owner the folder and its files must have: LoadTrustedKeys asks for root
+// (0); tests pass their own user id.
+std::vector<TrustedKey> LoadTrustedKeysOwnedBy(const std::string& folder, uint32_t owner,
+                                               const std::function<void(const std::string&)>& log);
+
+// The largest key file read; a key line is far shorter.
+inline constexpr uint64_t kMaxKeyFileSize = 4096;
 
 }  // namespace zent

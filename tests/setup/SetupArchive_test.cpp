@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -97,6 +98,72 @@ TEST_F(Installer, DamagedPayloadTouchesNothing) {
   EXPECT_EQ(InstallPayload(setup_, target, error), kSetupDamaged);
   EXPECT_EQ(Read(target + "Lumo7Browser"), "old program");
   EXPECT_EQ(InstallPayload(root_ + "stub", target, error), kSetupDamaged);  // no payload at all
+}
+
+TEST_F(Installer, SignedInstallerFindsItsTrailerInFrontOfTheSignature) {
+  UpdatePublicKey pub{};
+  UpdateSecretKey secret{};
+  MakeKeyPair(pub, secret);
+  const std::string signedSetup = root_ + "signed.exe";
+  WriteInstaller(root_ + "stub", root_ + "prog", "Lumo7Browser", signedSetup, &secret);
+  // The signature covers exactly the unsigned installer.
+  EXPECT_EQ(Read(signedSetup).substr(0, fs::file_size(setup_)), Read(setup_));
+  const SignatureCheck check = VerifyPackageSignature(signedSetup, {{pub, "test"}});
+  EXPECT_TRUE(check.valid) << check.reason;
+  std::ifstream f(signedSetup, std::ios::binary);
+  EXPECT_EQ(InstallerDataSize(f, fs::file_size(signedSetup)), fs::file_size(setup_));
+
+  const std::string target = root_ + "installed/";
+  Write(target + "Lumo7Browser", "old program", fs::perms(0755));
+  std::string error;
+  ASSERT_EQ(InstallPayload(signedSetup, target, error), kSetupOk) << error;
+  EXPECT_EQ(Read(target + "Lumo7Browser"), "new program");
+  EXPECT_EQ(Read(target + "Lang/zh.lang"), "new language");
+}
+
+TEST_F(Installer, PayloadModesNeverLetGroupOrOthersWrite) {
+  // A payload written by another tool may carry any bits; what lands on disk is at most 0755.
+  std::string bytes = Read(setup_);
+  std::ifstream f(setup_, std::ios::binary);
+  Trailer t;
+  ASSERT_TRUE(ReadTrailer(f, bytes.size(), t));
+  const size_t record = bytes.find("Lang/zh.lang", t.offset) - 7;
+  bytes[record + 1] = static_cast<char>(0777 & 0xFF);
+  bytes[record + 2] = static_cast<char>(0777 >> 8);
+  // The trailer's CRC follows the change.
+  const uint32_t crc = static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data() + t.offset), t.size));
+  for (int i = 0; i < 4; ++i) bytes[bytes.size() - 8 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+  Write(setup_, bytes, fs::perms(0755));
+  std::string error;
+  const std::string target = root_ + "installed/";
+  ASSERT_EQ(InstallPayload(setup_, target, error), kSetupOk) << error;
+  EXPECT_EQ(fs::status(target + "Lang/zh.lang").permissions() & fs::perms(0777), fs::perms(0755));
+}
+
+TEST(SetupSystemInstall, RootWithDirInstallsOnlyThereAndOnlyIntoAFolderNobodyElseMayChange) {
+  SetupOptions o = ParseSetupOptions({"/SILENT", "/DIR=/opt/lumo7browser/bin"});
+  EXPECT_TRUE(IsSystemInstall(o, 0));
+  EXPECT_FALSE(IsSystemInstall(o, 1000));
+  EXPECT_FALSE(IsSystemInstall(ParseSetupOptions({"/SILENT"}), 0));
+  // The installed-programs entry (a hive the kiosk group may write) does not steer root.
+  EXPECT_EQ(ChooseTargetFolder(o, "/etc/", true), "/opt/lumo7browser/bin");
+  EXPECT_EQ(ChooseTargetFolder(o, "/home/kiosk/bin/", false), "/home/kiosk/bin/");
+
+  const std::string root = Fresh("system");
+  const uint32_t me = ::geteuid();
+  fs::create_directories(root + "opt/bin");
+  EXPECT_EQ(WhySystemTargetRefused(root + "opt/bin", me), "");
+  EXPECT_EQ(WhySystemTargetRefused(root + "opt/new", me), "") << "a missing last folder is made";
+  EXPECT_NE(WhySystemTargetRefused(root + "opt/new/deeper", me), "");
+  EXPECT_NE(WhySystemTargetRefused("relative/bin", me), "");
+  fs::permissions(root + "opt/bin", fs::perms(02775));
+  EXPECT_NE(WhySystemTargetRefused(root + "opt/bin", me).find("writable by group or others"), std::string::npos);
+  fs::permissions(root + "opt/bin", fs::perms(0755));
+  fs::permissions(root + "opt", fs::perms(0757));
+  EXPECT_NE(WhySystemTargetRefused(root + "opt/bin", me).find(root + "opt: writable"), std::string::npos);
+  fs::permissions(root + "opt", fs::perms(0755));
+  fs::create_directory_symlink(root + "opt/bin", root + "link");
+  EXPECT_NE(WhySystemTargetRefused(root + "link", me).find("a link"), std::string::npos);
 }
 
 TEST(SetupNames, OnlyPlainRelativeNamesAreInstalled) {

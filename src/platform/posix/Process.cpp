@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,14 @@ class ArgumentVector {
 uint32_t CurrentProcessId() noexcept { return static_cast<uint32_t>(::getpid()); }
 
 uint32_t CurrentThreadId() noexcept { return static_cast<uint32_t>(::gettid()); }
+
+uint32_t EffectiveUserId() noexcept { return static_cast<uint32_t>(::geteuid()); }
+
+std::error_code ResetEnvironment(const std::string& path) {
+  if (::clearenv() != 0 || ::setenv("PATH", path.c_str(), 1) != 0) return {errno, std::system_category()};
+  ::umask(022);
+  return {};
+}
 
 std::vector<ProcessEntry> ListProcesses() {
   std::vector<ProcessEntry> list;
