@@ -537,16 +537,18 @@ class UpdateServices:
     `body` as it stands), slow (offer after `delay_ms`).
     download modes: file (the bytes of `path`), status (`status` with an error page), cut
     (announce the file, send half of it, close), slow (the file in 64 KiB pieces, `delay_ms`
-    apart), huge (`size` bytes streamed in 1 MiB pieces, with Content-Length, after `delay_ms`)."""
+    apart), huge (`size` zero bytes streamed in 1 MiB pieces and then the bytes of the hexadecimal
+    `tail` (a signature block), with Content-Length, after `delay_ms`)."""
 
     def __init__(self):
         self.lock = threading.Lock()
         self.main = {"check": {"mode": "none", "msg": "", "download_url": "/autoupdate/download/setup.exe",
                                "md5": "0123456789abcdef", "status": 500, "body": "", "delay_ms": 0},
-                     "download": {"mode": "file", "path": "", "status": 404, "size": 0, "delay_ms": 0}}
+                     "download": {"mode": "file", "path": "", "status": 404, "size": 0, "tail": "", "delay_ms": 0}}
         self.fallback = {"check": {"mode": "none", "file_name": "Lumo7Browser-setup.exe", "status": 500,
                                    "body": "", "delay_ms": 0},
-                         "download": {"mode": "file", "path": "", "status": 404, "size": 0, "delay_ms": 0}}
+                         "download": {"mode": "file", "path": "", "status": 404, "size": 0, "tail": "",
+                                      "delay_ms": 0}}
 
     def snapshot(self):
         with self.lock:
@@ -610,9 +612,10 @@ class UpdateServices:
             if state.stopping.wait(d["delay_ms"] / 1000.0):
                 return
             size = int(d["size"])
+            tail = bytes.fromhex(d["tail"])
             h.send_response(200)
             h.send_header("Content-Type", "application/octet-stream")
-            h.send_header("Content-Length", str(size))
+            h.send_header("Content-Length", str(size + len(tail)))
             h.end_headers()
             piece = bytes(1 << 20)
             sent = 0
@@ -620,6 +623,8 @@ class UpdateServices:
                 n = min(len(piece), size - sent)
                 h.wfile.write(piece[:n])
                 sent += n
+            if sent == size:
+                h.wfile.write(tail)
             return
         with open(d["path"], "rb") as f:
             data = f.read()

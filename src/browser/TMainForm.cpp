@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMouseEvent>
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QPixmap>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFullScreenRequest>
@@ -39,6 +41,7 @@
 #include "netcheck/NetCheck.h"
 #include "platform/Memory.h"
 #include "platform/Shell.h"
+#include "update/ProgramTree.h"
 
 // The pictures live in this static library; its resources must be registered by hand.
 static void InitBrowserResources() { Q_INIT_RESOURCE(resources); }
@@ -673,12 +676,22 @@ std::optional<DownloadTarget> TMainForm::AskDownloadTarget(const std::string& su
   const std::string name = SafeDownloadName(suggestedName);
   const std::string ext = FileExtension(name);
   SaveFileRequest request;
+  // Never the program's folder: a page's file saved there could pass for an update package.
   request.startFolder = ReadLastPath();
+  if (request.startFolder.empty() || IsInsideProgramTree(request.startFolder)) {
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    request.startFolder = (QFileInfo(downloads).isDir() ? downloads : QDir::homePath()).toStdString();
+  }
   request.suggestedName = name;
   request.filter = SaveDialogFilter(ext);
   const auto chosen = prompts_->AskSavePath(request);
   if (!chosen) return std::nullopt;
-  return ChosenDownloadTarget(*chosen, ext);
+  auto target = ChosenDownloadTarget(*chosen, ext);
+  if (target && IsInsideProgramTree(target->FullPath())) {
+    prompts_->ShowError(ApplicationTitle(), Translate("不能保存到程序所在的文件夹，请选择其他文件夹。"));
+    return std::nullopt;
+  }
+  return target;
 }
 
 void TMainForm::OnDownloadRequested(QWebEngineDownloadRequest* download) {

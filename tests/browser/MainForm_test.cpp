@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QEventLoop>
 #include <QTimer>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QWebEngineView>
+#include <unistd.h>
+
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +21,8 @@
 #include "config/Config.h"
 #include "browser/BrowserPage.h"
 #include "browser/TMainForm.h"
+#include "common/Utils.h"
+#include "update/UpdateNames.h"
 
 namespace zent {
 namespace {
@@ -57,6 +64,13 @@ class ScriptedPrompts : public TUserPrompts {
  private:
   std::shared_ptr<Log> log_;
 };
+
+// A folder of its own for downloads, outside the test program's folder (the build's test
+// folder lies inside it, and nothing may be saved into the program's tree).
+std::string DownloadFolder(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("zent-browser-tests." + std::to_string(::getpid())) / name).string() + "/";
+}
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -182,7 +196,7 @@ TEST(MainFormSubScreen, FullScreenNeverChangesAndTheCaptionIsTheIdentity) {
 }
 
 TEST_F(MainFormTest, DownloadOffersOneFilterAndAppendsTheExtension) {
-  const std::string folder = std::string(ZENT_TEST_TMP_DIR) + "/dl-chosen/";
+  const std::string folder = DownloadFolder("dl-chosen");
   log_->saveAnswers.push_back(folder + "summary");
   const auto target = form_->AskDownloadTarget("report.xlsx");
   ASSERT_EQ(log_->saves.size(), 1u);
@@ -190,6 +204,21 @@ TEST_F(MainFormTest, DownloadOffersOneFilterAndAppendsTheExtension) {
   EXPECT_EQ(log_->saves[0].suggestedName, "report.xlsx");
   ASSERT_TRUE(target);
   EXPECT_EQ(target->FullPath(), folder + "summary.xlsx");
+}
+
+// A page's file saved into the program's tree could become the next start's update package.
+TEST_F(MainFormTest, DownloadIntoTheProgramsTreeIsRefused) {
+  const std::string base = InstallBaseOf(GetAppFileName());
+  SaveLastPath(base + "Temp/ExeBuf/");
+  log_->saveAnswers.push_back(base + "Temp/ExeBuf/DO2_U_x.exe");
+  EXPECT_FALSE(form_->AskDownloadTarget("DO2_U_x.exe"));
+  ASSERT_EQ(log_->saves.size(), 1u);
+  // The remembered folder lies in the program's tree: the dialog opens in the user's own.
+  const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+  EXPECT_EQ(log_->saves[0].startFolder,
+            (QFileInfo(downloads).isDir() ? downloads : QDir::homePath()).toStdString());
+  ASSERT_EQ(log_->errors.size(), 1u);
+  EXPECT_EQ(log_->errors[0], "不能保存到程序所在的文件夹，请选择其他文件夹。");
 }
 
 TEST_F(MainFormTest, CancelledDownloadSavesNothingAndAsksNothingMore) {
@@ -200,7 +229,7 @@ TEST_F(MainFormTest, CancelledDownloadSavesNothingAndAsksNothingMore) {
 }
 
 TEST_F(MainFormTest, HostileSuggestedNamesStayInsideTheChosenFolder) {
-  const std::string folder = std::string(ZENT_TEST_TMP_DIR) + "/dl-chosen/";
+  const std::string folder = DownloadFolder("dl-chosen");
   for (const char* hostile : {"../../../etc/cron.d/x", "", "..", "a/b\\c.sh"}) {
     log_->saveAnswers.push_back(std::nullopt);
     form_->AskDownloadTarget(hostile);
@@ -212,7 +241,7 @@ TEST_F(MainFormTest, HostileSuggestedNamesStayInsideTheChosenFolder) {
 }
 
 TEST_F(MainFormTest, CompletedDownloadRemembersItsFolderAndAsksBeforeOpening) {
-  const std::string folder = std::string(ZENT_TEST_TMP_DIR) + "/dl-done/";
+  const std::string folder = DownloadFolder("dl-done");
   std::filesystem::create_directories(folder);
   const std::string file = folder + "summary.xlsx";
   std::ofstream(file) << "x";
@@ -233,7 +262,7 @@ TEST_F(MainFormTest, CompletedDownloadRemembersItsFolderAndAsksBeforeOpening) {
 // The whole flow through the engine: a page offers a file under a hostile name, the operator
 // picks a folder and a name without extension, the file lands there and the question follows.
 TEST_F(MainFormTest, PageDownloadLandsInTheChosenFolderOnly) {
-  const std::string root = std::string(ZENT_TEST_TMP_DIR) + "/dl-engine/";
+  const std::string root = DownloadFolder("dl-engine");
   std::filesystem::remove_all(root);
   std::filesystem::create_directories(root + "chosen");
   log_->saveAnswers.push_back(root + "chosen/summary");

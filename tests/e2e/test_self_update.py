@@ -2,20 +2,26 @@
 the web application's fallback, the download into the package folders, the hand-off at the
 next start through "UpdateCmd.sh", the program's own installer replacing the program, the
 restart with the new version, and the faults: cut connections, a program killed during a
-download, hostile names, a huge download.
+download, hostile names, a huge download. Trust: downloads that are unsigned, signed with a
+foreign key, altered after signing or not matching their announced MD5 never get a package
+name; a file planted in the package folder is deleted, not run; a signed package whose
+installation fails is handed off once.
 
 The installer served is made by the test: a copy of the program and of the installer program
-with their version notes re-stamped one build higher, packed by the build's zent-mksetup.
+with their version notes re-stamped one build higher, packed by the build's zent-mksetup and
+signed with the build's signing key (whose public half the program carries).
 Run from tests/e2e inside scripts/netns.sh:
     python3 -m unittest -v test_self_update
 """
 
 import hashlib
 import os
+import re
 import shutil
 import signal
 import struct
 import subprocess
+import tempfile
 import time
 
 from harness import SERVER_PORT, E2ETestCase, HarnessError, wait_for
@@ -28,6 +34,16 @@ MAIN_DOWNLOAD = "/autoupdate/download/Lumo7Browser-setup.exe"
 
 def build_dir():
     return os.path.dirname(os.path.dirname(os.environ["ZENT_BROWSER_BIN"]))
+
+
+def signing_key():
+    return os.path.join(build_dir(), "update-keys", "build-signing.key")
+
+
+def updatekey(*args):
+    """Runs the build's key tool (keygen, sign, verify)."""
+    tool = os.path.join(build_dir(), "setup", "zent-updatekey")
+    return subprocess.run([tool, *args], check=True, timeout=120, capture_output=True)
 
 
 def read_bytes(path):
@@ -113,19 +129,34 @@ class SelfUpdateCase(E2ETestCase):
             f.write(f'Windows Registry Editor Version 5.00\n\n[{UNINSTALL_KEY}]\n'
                     f'"InstallLocation"="{self.env.bin}/"\n')
 
-    def newer_installer(self):
-        """An installer one build higher than the program, with a program of that version."""
+    def newer_installer(self, key=None):
+        """An installer one build higher than the program, with a program of that version,
+        signed with `key` (the build's signing key by default; "" for none)."""
+        key = signing_key() if key is None else key
         newer = self.version[:3] + (self.version[3] + 1,)
-        stage = os.path.join(self.env.tmp, "stage")
+        work = tempfile.mkdtemp(prefix="installer-", dir=self.env.tmp)
+        stage = os.path.join(work, "stage")
         os.makedirs(stage)
         restamp(self.env.exe, os.path.join(stage, os.path.basename(self.env.exe)), newer)
         setup_dir = os.path.join(build_dir(), "setup")
-        stub = os.path.join(self.env.tmp, "setup-stub")
+        stub = os.path.join(work, "setup-stub")
         restamp(os.path.join(setup_dir, "zent-setup-stub"), stub, newer)
-        out = os.path.join(self.env.tmp, "Lumo7Browser-setup-new.exe")
-        subprocess.run([os.path.join(setup_dir, "zent-mksetup"), stub, stage,
+        out = os.path.join(work, "Lumo7Browser-setup-new.exe")
+        sign = ["--sign", key] if key else []
+        subprocess.run([os.path.join(setup_dir, "zent-mksetup"), *sign, stub, stage,
                         os.path.basename(self.env.exe), out], check=True, timeout=120)
         return out, ".".join(map(str, newer))
+
+    def marker_script(self, name, exit_code=0, signed=False):
+        """A shell script that records each run in "<name>.ran" and exits with `exit_code`."""
+        path = os.path.join(self.env.tmp, name)
+        marker = path + ".ran"
+        with open(path, "w") as f:
+            f.write(f"#!/bin/sh\necho ran >> '{marker}'\nexit {exit_code}\n")
+        os.chmod(path, 0o755)
+        if signed:
+            updatekey("sign", signing_key(), path)
+        return path, marker
 
     def update(self, **body):
         return self.server.call("/update", body)
@@ -211,6 +242,7 @@ class FallbackTests(SelfUpdateCase):
         package = os.path.join(self.fallback_folder, "LumoBrowserUpdate_Lumo7Browser-setup.exe")
         wait_for(lambda: os.path.exists(package), 120, "the fallback package", interval=0.2)
         self.env.wait_log(r"DownloadApp: ", 30)
+        self.assertEqual(read_bytes(package), read_bytes(installer))
         checks = self.server.requests("/lumo7/canyin/sys/autoupdate/checkbrowserupdatev2")
         self.assertEqual(len(checks), 1)
         self.assertTrue(checks[0]["body"].startswith('{"curVer":"%d.%d.%d","systemVer":"' % self.version[:3]))
@@ -229,6 +261,7 @@ class FallbackTests(SelfUpdateCase):
         os.makedirs(self.fallback_folder)
         package = os.path.join(self.fallback_folder, "LumoBrowserUpdate_same.exe")
         shutil.copy(self.env.exe, package)
+        updatekey("sign", signing_key(), package)
         run = self.env.start_app()
         run.wait_window(90)
         wait_for(lambda: not os.path.exists(package), 30, "the equal package to be deleted")
@@ -280,8 +313,17 @@ class FaultTests(SelfUpdateCase):
 
     def test_huge_download_is_streamed_to_disk(self):
         size = 200 << 20
+        # The signature of `size` zero bytes, made on a sparse file of the test's own.
+        zeros = os.path.join(self.env.tmp, "zeros")
+        with open(zeros, "wb") as f:
+            f.truncate(size)
+        updatekey("sign", signing_key(), zeros)
+        with open(zeros, "rb") as f:
+            f.seek(size)
+            tail = f.read()
+        os.remove(zeros)
         self.update(main={"check": {"mode": "offer", "download_url": MAIN_DOWNLOAD, "md5": "huge"},
-                          "download": {"mode": "huge", "size": size, "delay_ms": 20000}})
+                          "download": {"mode": "huge", "size": size, "tail": tail.hex(), "delay_ms": 20000}})
         run = self.env.start_app()
         # Measured from the moment the body begins, once the page has loaded.
         self.server.wait_report("flag", "true", timeout=90)
@@ -291,8 +333,90 @@ class FaultTests(SelfUpdateCase):
         package = os.path.join(self.main_folder, "DO2_U_huge.exe")
         wait_for(lambda: os.path.exists(package), 300, "the 200 MB package", interval=0.2)
         after = vm_hwm_kib(run.pid)
-        self.assertEqual(os.path.getsize(package), size)
+        self.assertEqual(os.path.getsize(package), size + len(tail))
         print(f"\npeak RSS (VmHWM) of the program: {before} KiB when the 200 MB download began, "
               f"{after} KiB after it", flush=True)
         # Far less than the body: it was never held in memory.
         self.assertLess(after - before, 64 << 10)
+
+
+class TrustTests(SelfUpdateCase):
+
+    def test_untrusted_downloads_never_get_a_package_name_and_never_run(self):
+        script, marker = self.marker_script("evil.sh")
+        script_md5 = hashlib.md5(read_bytes(script)).hexdigest()
+        foreign = os.path.join(self.env.tmp, "foreign")
+        os.makedirs(foreign)
+        updatekey("keygen", os.path.join(foreign, "other.key"), os.path.join(foreign, "other.pub"))
+        foreign_installer, _ = self.newer_installer(key=os.path.join(foreign, "other.key"))
+        signed_installer, _ = self.newer_installer()
+        flipped = os.path.join(self.env.tmp, "flipped.exe")
+        data = bytearray(read_bytes(signed_installer))
+        data[len(data) // 2] ^= 0x01
+        with open(flipped, "wb") as f:
+            f.write(data)
+        cases = [  # (served file, announced md5, expected reason)
+            (script, script_md5, "升级包签名无效: "),                    # unsigned, md5 right
+            (foreign_installer, hashlib.md5(read_bytes(foreign_installer)).hexdigest(), "升级包签名无效: "),
+            (flipped, hashlib.md5(data).hexdigest(), "升级包签名无效: "),
+            (signed_installer, "0" * 32, "升级包校验失败: MD5为"),        # wrong md5
+        ]
+        for i, (served, md5, reason) in enumerate(cases):
+            with self.subTest(served=os.path.basename(served), reason=reason):
+                self.update(main={"check": {"mode": "offer", "download_url": MAIN_DOWNLOAD, "md5": md5},
+                                  "download": {"mode": "file", "path": served}})
+                run = self.env.start_app()
+                lines = self.env.wait_log(r"执行异常:下载升级包失败: ", 120, name="UpdateCheck", count=i + 1)
+                self.assertIn(reason, lines[i])
+                run.stop()
+                self.assertEqual(self.files(self.main_folder), [])
+        self.assertEqual(len(self.server.requests(MAIN_DOWNLOAD)), len(cases))
+        # The next start finds nothing to hand over, and nothing ever ran.
+        self.update(main={"check": {"mode": "none"}})
+        run = self.env.start_app()
+        run.wait_window(90)
+        self.assertNotIn("ExecUpdate-Begin", self.env.log_text())
+        self.assertFalse(os.path.exists(marker))
+
+    def test_planted_package_is_deleted_at_start_and_not_run(self):
+        script, marker = self.marker_script("planted.sh")
+        os.makedirs(self.main_folder)
+        package = os.path.join(self.main_folder, "DO2_U_planted.exe")
+        shutil.copy(script, package)
+        run = self.env.start_app()
+        run.wait_window(90)
+        self.env.wait_log(r"升级包签名无效，已删除: " + re.escape(package), 30)
+        self.assertEqual(self.files(self.main_folder), [])
+        self.assertNotIn("ExecUpdate-Begin", self.env.log_text())
+        self.assertFalse(os.path.exists(marker))
+
+    def test_signed_package_whose_installation_fails_is_handed_off_once(self):
+        installer, marker = self.marker_script("failing-installer.sh", exit_code=4, signed=True)
+        md5 = hashlib.md5(read_bytes(installer)).hexdigest()
+        name = f"DO2_U_{md5}.exe"
+        self.update(main={"check": {"mode": "offer", "download_url": MAIN_DOWNLOAD, "md5": md5},
+                          "download": {"mode": "file", "path": installer}})
+        # Run 1 downloads it.
+        run1 = self.env.start_app()
+        package = os.path.join(self.main_folder, name)
+        wait_for(lambda: os.path.exists(package), 120, "the downloaded package", interval=0.2)
+        run1.stop()
+        # Start 2 hands it off; the installer fails (4) and the script restarts the program.
+        run2 = self.env.start_app()
+        self.assertEqual(run2.wait_exit(30), 0, self.describe())
+        # Start 3 (the restart) finds the program unchanged: the package goes and is listed, and
+        # the service's same offer is not downloaded again.
+        self.env.wait_log(r"升级未完成，程序版本仍为", 90)
+        self.env.wait_log(r"升级包曾安装失败，不再下载: " + re.escape(name), 90, name="UpdateCheck")
+        restarted = program_pids(self.env.exe)
+        self.assertTrue(restarted, "the program was not restarted")
+        self.kill_restarted()
+        # Start 4, started by hand as a kiosk session would: nothing is handed off.
+        run4 = self.env.start_app()
+        run4.wait_window(90)
+        self.env.wait_log(r"升级包曾安装失败，不再下载: " + re.escape(name), 90, name="UpdateCheck", count=2)
+        self.assertEqual(self.env.log_text().count("ExecUpdate-Begin"), 1)
+        with open(marker) as f:
+            self.assertEqual(f.read(), "ran\n")
+        self.assertEqual(self.files(self.main_folder), ["FailedPackages.txt"])
+        self.assertEqual(len(self.server.requests(MAIN_DOWNLOAD)), 1)
