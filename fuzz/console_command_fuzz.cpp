@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "browser/core/ConsoleCommand.h"
+#include "browser/rules/ConsoleCommand.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -3,7 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "browser/TMainForm.h"
+#include "browser/window/CloseSequence.h"
+#include "browser/window/MainWindow.h"
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "platform/EndSignals.h"
@@ -21,7 +22,7 @@ EndSignalWatcher::EndSignalWatcher() {
   connect(notifier_.get(), &QSocketNotifier::activated, this, &EndSignalWatcher::OnRequest);
 }
 
-void EndSignalWatcher::CloseOnRequest(TMainForm* form) {
+void EndSignalWatcher::CloseOnRequest(MainWindow* form) {
   form_ = form;
   if (notifier_) notifier_->setEnabled(true);
 }
@@ -34,9 +35,9 @@ void EndSignalWatcher::OnRequest() {
   AppLog().LogFmt(0, "%s received: the program ends", platform::EndSignalName(signalNumber, buffer));
   // The system is going down (or an operator ends the program on purpose): a close lock the
   // page set cannot keep the program alive, so it is lifted, and said so in the log.
-  if (!form_->CanCloseBrowser()) {
+  if (!form_->Closing().CanClose()) {
     AppLog().Log(0, "The page refused closing; the program ends anyway");
-    form_->SetCanCloseBrowser(true);
+    form_->Closing().SetCanClose(true);
   }
   // A dialog's own loop would hold the end until someone answers it.
   for (int i = 0; i < 8; ++i) {

@@ -10,7 +10,7 @@
 
 namespace zent {
 
-class TMainForm;
+class MainWindow;
 
 // No signals of its own, so no meta-object: the notifier calls OnRequest directly.
 class EndSignalWatcher : public QObject {
@@ -20,12 +20,12 @@ class EndSignalWatcher : public QObject {
   EndSignalWatcher();
 
   // Requests taken before this call wait on the pipe and close `form` once the loop runs.
-  void CloseOnRequest(TMainForm* form);
+  void CloseOnRequest(MainWindow* form);
 
  private:
   void OnRequest();
 
-  TMainForm* form_ = nullptr;
+  MainWindow* form_ = nullptr;
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -10,14 +10,13 @@
 #include "app/EndSignalWatcher.h"
 #include "config/CommandLine.h"
 #include "config/Config.h"
-#include "browser/ActivationRule.h"
-#include "browser/DbgWin.h"
-#include "browser/EngineSetup.h"
-#include "browser/FloatBtnForm.h"
-#include "browser/QtUserPrompts.h"
-#include "browser/RoleNoticeWatcher.h"
-#include "browser/LoopProbe.h"
-#include "browser/TMainForm.h"
+#include "browser/rules/ActivationRule.h"
+#include "browser/rules/WindowRole.h"
+#include "browser/engine/EngineSetup.h"
+#include "browser/dialogs/QtUserPrompts.h"
+#include "browser/window/RoleNoticeWatcher.h"
+#include "browser/window/LoopProbe.h"
+#include "browser/window/MainWindow.h"
 #include "common/FileLog.h"
 #include "extras/FloatBtnTaps.h"
 #include "common/Format.h"
@@ -77,17 +76,6 @@ void EnterExecutableFolder() {
   }
 }
 
-// Frees the floating button and the debug window while the window system is still there.
-struct AuxWindowsEnd {
-  AuxWindowsEnd() = default;
-  AuxWindowsEnd(const AuxWindowsEnd&) = delete;
-  AuxWindowsEnd& operator=(const AuxWindowsEnd&) = delete;
-  ~AuxWindowsEnd() {
-    FinalizeDebugWindow();
-    FinalizeFloatButton();
-  }
-};
-
 int Run(int argc, char** argv) {
   // Before the first allocation worth the name: the window's memory stays what it uses.
   platform::KeepLargeBlocksApart();
@@ -142,18 +130,17 @@ int Run(int argc, char** argv) {
 
   QApplication app(argc, argv);
   EndSignalWatcher endSignals;  // from here on SIGTERM/SIGINT/SIGHUP wait for the loop
-  AppLog().LogFmt(0, "Browser start: %s, version %s", commandLine.HasSubUrl() ? "secondary screen" : "main",
+  AppLog().LogFmt(0, "Browser start: %s, version %s", WindowRoleOf(commandLine).identityWindow ? "secondary screen" : "main",
                   GetAppVersion().c_str());
 
   auto prompts = std::make_unique<QtUserPrompts>();
   QtUserPrompts* promptsView = prompts.get();
-  TMainForm form(commandLine, std::move(prompts));
+  MainWindow form(commandLine, std::move(prompts));
   promptsView->SetOwner(&form);
-  const AuxWindowsEnd auxWindowsEnd;  // before the window goes
 
   RoleNoticeWatcher notices;
-  QObject::connect(&notices, &RoleNoticeWatcher::activateRequested, &form, &TMainForm::BringAppToFront);
-  QObject::connect(&notices, &RoleNoticeWatcher::noticeReceived, &form, &TMainForm::appEventMessage);
+  QObject::connect(&notices, &RoleNoticeWatcher::activateRequested, &form, &MainWindow::BringToFront);
+  QObject::connect(&notices, &RoleNoticeWatcher::noticeReceived, &form, &MainWindow::OnRoleNotice);
   notices.Open(instanceName);
 
   // Tests and benchmarks measure the window's loop through this; nothing runs without it.

@@ -219,11 +219,11 @@ struct TFileLog::Period {
 };
 
 TFileLog::TFileLog(const std::string& AName, const std::string& AWorkPath, const std::string& AGroup,
-                   TFileLogOptions AOptions, TFileLogSplite ASpliteDir, TFileLogSplite ASpliteFile)
+                   TFileLogOptions AOptions, TFileLogSplit ASplitDir, TFileLogSplit ASplitFile)
     : FOriginalName(AName), FPeriod(std::make_unique<Period>()) {
-  if (ASpliteFile < ASpliteDir) ASpliteFile = ASpliteDir;
-  FSpliteDir = ASpliteDir;
-  FSpliteFile = ASpliteFile;
+  if (ASplitFile < ASplitDir) ASplitFile = ASplitDir;
+  FSplitDir = ASplitDir;
+  FSplitFile = ASplitFile;
   FOP_MultiThread = AOptions.Has(floMultiThread);
   FOP_NoIndex = AOptions.Has(floNoIndex);
   if (FOP_MultiThread) FCS = std::make_unique<std::shared_mutex>();
@@ -343,7 +343,7 @@ void TFileLog::Flush() noexcept {
 
 std::string TFileLog::GetLogPath() const {
   const LogDateTime t = ToLogDateTime(LogNow());
-  const std::string part = LogFolderPart(FSpliteDir, t);
+  const std::string part = LogFolderPart(FSplitDir, t);
   return FPath + (part.empty() ? std::string() : part + "/") + FGroupPath;
 }
 
@@ -360,8 +360,8 @@ void TFileLog::UpdatePeriod(LogTime t) {
   Period& p = *FPeriod;
   if (second == p.second) return;
   const LogDateTime time = ToLogDateTime(t);
-  const std::string folderPart = LogFolderPart(FSpliteDir, time);
-  const std::string filePart = LogFilePart(FSpliteDir, FSpliteFile, time);
+  const std::string folderPart = LogFolderPart(FSplitDir, time);
+  const std::string filePart = LogFilePart(FSplitDir, FSplitFile, time);
   p.datedFolder = folderPart.empty() ? FPath : FPath + folderPart + "/";
   p.folder = p.datedFolder + FGroupPath;
   p.stem = filePart.empty() ? FName : FName + "." + filePart;

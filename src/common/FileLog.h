@@ -42,7 +42,7 @@ class TFileLogOptions {
   uint8_t bits_ = 0;
 };
 
-enum TFileLogSplite : uint8_t { flsNone = 0, flsYear = 1, flsMonth = 2, flsDay = 3, flsHour = 4 };
+enum TFileLogSplit : uint8_t { flsNone = 0, flsYear = 1, flsMonth = 2, flsDay = 3, flsHour = 4 };
 
 using TLogLevel = uint8_t;   // what callers pass: 0..239
 using TLogLevelF = uint8_t;  // 254 begin banner, 255 end banner
@@ -78,7 +78,7 @@ class TFileLog {
   // Throws EFileLogError "默认名称日志已存在" when AName is empty and a log with the default
   // name was already created in this process, "日志文件名不能为空" when no name remains.
   TFileLog(const std::string& AName, const std::string& AWorkPath, const std::string& AGroup,
-           TFileLogOptions AOptions, TFileLogSplite ASpliteDir, TFileLogSplite ASpliteFile);
+           TFileLogOptions AOptions, TFileLogSplit ASplitDir, TFileLogSplit ASplitFile);
   // Writes a pending repeat summary and the end banner, then closes the files.
   ~TFileLog();
   TFileLog(const TFileLog&) = delete;
@@ -129,8 +129,8 @@ class TFileLog {
   std::string FOriginalName;
   bool FOP_MultiThread = false;
   bool FOP_NoIndex = false;
-  TFileLogSplite FSpliteDir = flsNone;
-  TFileLogSplite FSpliteFile = flsNone;
+  TFileLogSplit FSplitDir = flsNone;
+  TFileLogSplit FSplitFile = flsNone;
   // Multi-thread mode only. Entries to the open file of the current second are written under
   // the shared lock (each is one append, so entries never interleave); opening, changing
   // files, banners and closing take it exclusively.

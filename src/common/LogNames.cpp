@@ -68,7 +68,7 @@ LogDateTime ToLogDateTime(LogTime t) noexcept {
   return out;
 }
 
-std::string LogFolderPart(TFileLogSplite dir, const LogDateTime& t) {
+std::string LogFolderPart(TFileLogSplit dir, const LogDateTime& t) {
   switch (dir) {
     case flsYear: return Fields(t, "Y");
     case flsMonth: return Fields(t, "Y-M");
@@ -78,7 +78,7 @@ std::string LogFolderPart(TFileLogSplite dir, const LogDateTime& t) {
   }
 }
 
-std::string LogFilePart(TFileLogSplite dir, TFileLogSplite file, const LogDateTime& t) {
+std::string LogFilePart(TFileLogSplit dir, TFileLogSplit file, const LogDateTime& t) {
   switch (dir) {
     case flsNone:
       switch (file) {

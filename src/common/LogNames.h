@@ -22,9 +22,9 @@ struct LogDateTime {
 LogDateTime ToLogDateTime(LogTime t) noexcept;
 
 // Folder part for the folder split ("" for flsNone).
-std::string LogFolderPart(TFileLogSplite dir, const LogDateTime& t);
+std::string LogFolderPart(TFileLogSplit dir, const LogDateTime& t);
 // File part for the file split below the folder split ("" when there is none).
-std::string LogFilePart(TFileLogSplite dir, TFileLogSplite file, const LogDateTime& t);
+std::string LogFilePart(TFileLogSplit dir, TFileLogSplit file, const LogDateTime& t);
 
 // Appends "[YYYY-MM-DD HH:NN:SS.ZZZ]".
 void AppendLogStamp(std::string& out, const LogDateTime& t);

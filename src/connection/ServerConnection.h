@@ -41,7 +41,7 @@ struct TConnectionOptions {
   TDisconnectTimeouts disconnect;
   // The search, the stored address and the stored fixed-host choice; the program's module
   // finder and configuration file unless a test replaces them. The saves run on the worker.
-  std::function<void(TFindedEvent)> startSearch = StartFindServer;
+  std::function<void(FoundCallback)> startSearch = StartFindServer;
   std::function<void()> stopSearch = StopFindServer;
   std::function<void(const TServerUri&)> saveAddress;  // default: SaveServerConfig
   std::function<void(bool)> saveFixHost;               // default: SaveFixHost

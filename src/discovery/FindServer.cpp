@@ -18,11 +18,11 @@ TFindServerT::~TFindServerT() {
   if (thread_.joinable()) thread_.join();
 }
 
-void TFindServerT::Find(TFindedEvent callback) {
+void TFindServerT::Find(FoundCallback callback) {
   {
     std::lock_guard lock(mutex_);
     if (FFinding) return;  // a request during a search is ignored, not queued
-    FFindedEvnet = std::move(callback);
+    foundCallback_ = std::move(callback);
     FStop = false;
     FEvent = true;
   }
@@ -62,13 +62,13 @@ void TFindServerT::Execute(std::stop_token stop) {
   }
 
   for (;;) {
-    TFindedEvent callback;
+    FoundCallback callback;
     {
       std::unique_lock lock(mutex_);
       if (!wakeup_.wait(lock, stop, [this] { return FEvent; })) break;  // stop requested
       FEvent = false;
       FFinding = true;
-      callback = FFindedEvnet;
+      callback = foundCallback_;
     }
     RunSearch(stop, callback);
     {
@@ -81,7 +81,7 @@ void TFindServerT::Execute(std::stop_token stop) {
   client_.reset();
 }
 
-void TFindServerT::RunSearch(std::stop_token& stop, const TFindedEvent& callback) {
+void TFindServerT::RunSearch(std::stop_token& stop, const FoundCallback& callback) {
   TReplyData rd;
   auto report = [&](bool found, const std::string& error) {
     std::lock_guard guard(reportMutex_);
@@ -132,7 +132,7 @@ std::shared_ptr<TFindServerT> Current() {
 
 }  // namespace
 
-void StartFindServer(TFindedEvent callback) {
+void StartFindServer(FoundCallback callback) {
   if (auto f = Current()) f->Find(std::move(callback));
 }
 

@@ -18,7 +18,7 @@
 namespace zent {
 
 // found, the answer (valid during the call only), error text (empty unless the search failed).
-using TFindedEvent = std::function<void(bool, const TReplyData&, const std::string&)>;
+using FoundCallback = std::function<void(bool, const TReplyData&, const std::string&)>;
 
 class TFindServerT {
  public:
@@ -29,7 +29,7 @@ class TFindServerT {
   TFindServerT& operator=(const TFindServerT&) = delete;
 
   // Starts a search reporting to `callback`; ignored while a search runs or reports.
-  void Find(TFindedEvent callback);
+  void Find(FoundCallback callback);
   // Ends the running search without a report. Once Stop returns, no callback of that search
   // runs any more (a report already running is waited for), so the callback must not wait
   // for the thread that calls Stop.
@@ -39,14 +39,14 @@ class TFindServerT {
 
  private:
   void Execute(std::stop_token stop);
-  void RunSearch(std::stop_token& stop, const TFindedEvent& callback);
+  void RunSearch(std::stop_token& stop, const FoundCallback& callback);
   bool StopRequested(const std::stop_token& stop);
 
   const TUdpClientOptions options_;
   std::mutex mutex_;                    // guards the fields below
   std::condition_variable_any wakeup_;  // a request arrived
   std::condition_variable idle_;         // a search ended
-  TFindedEvent FFindedEvnet;
+  FoundCallback foundCallback_;
   bool FFinding = false;
   bool FEvent = false;                  // a request waits to be taken (auto-reset)
   bool FStop = false;
@@ -59,7 +59,7 @@ class TFindServerT {
 };
 
 // The module's finder. Both do nothing when the module is not initialised.
-void StartFindServer(TFindedEvent callback);
+void StartFindServer(FoundCallback callback);
 void StopFindServer();
 
 // Process initialisation creates the finder; process end stops and frees it (also done at

@@ -74,7 +74,7 @@ void TAdPlayback::Run(std::stop_token stop) {
     }
     std::string error;
     try {
-      player_.Paly(request.rect, request.url, waitToken);
+      player_.Play(request.rect, request.url, waitToken);
     } catch (const std::exception& e) {
       error = e.what();
       if (error.empty()) error = "?";

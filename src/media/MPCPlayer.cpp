@@ -46,7 +46,7 @@ void TMPCPlayer::WriteWindowRect(const TScreenRect& rect) {
   ProfileFile(FIniFile).WriteString(kPlayerSettingsSection, kPlayerWindowRectKey, EncodeWindowRect(rect));
 }
 
-void TMPCPlayer::Paly(const TScreenRect& rect, const std::string& url, std::stop_token stop) {
+void TMPCPlayer::Play(const TScreenRect& rect, const std::string& url, std::stop_token stop) {
   WriteWindowRect(rect);
   const std::vector<std::string> args = Arguments(url);
   Stop();

@@ -36,7 +36,7 @@ class TMPCPlayer {
   // Plays `url` in the screen rectangle `rect`. Throws Exception when the settings cannot
   // be written (the running player is then left alone) or the player cannot be started.
   // Waits for the player's window on the calling thread; `stop` ends that wait at once.
-  void Paly(const TScreenRect& rect, const std::string& url, std::stop_token stop = {});
+  void Play(const TScreenRect& rect, const std::string& url, std::stop_token stop = {});
   // Ends the running player, if any.
   void Stop();
 

@@ -1,7 +1,7 @@
 // Where the window's connection starts, and the start addresses it refuses.
 #include <gtest/gtest.h>
 
-#include "browser/StartAddress.h"
+#include "browser/engine/StartAddress.h"
 
 namespace zent {
 namespace {

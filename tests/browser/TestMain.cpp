@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "browser/EngineSetup.h"
+#include "browser/engine/EngineSetup.h"
 #include "common/FileLog.h"
 
 namespace {

@@ -26,7 +26,7 @@ TEST(LogNames, ElapsedTexts) {
 
 TEST(LogNames, FolderAndFilePartOfEverySplit) {
   const LogDateTime t{2024, 3, 5, 7, 8, 9, 10};
-  const TFileLogSplite all[] = {flsNone, flsYear, flsMonth, flsDay, flsHour};
+  const TFileLogSplit all[] = {flsNone, flsYear, flsMonth, flsDay, flsHour};
   // Row: folder split; columns: file split flsNone..flsHour.
   const struct {
     const char* folder;

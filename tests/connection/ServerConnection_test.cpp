@@ -139,7 +139,7 @@ class ServerConnectionTest : public ::testing::Test {
     std::filesystem::create_directories(root_);
     ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
     options_.retryInterval = 50ms;
-    options_.startSearch = [this](TFindedEvent report) {
+    options_.startSearch = [this](FoundCallback report) {
       ++searches_;
       if (searchReport_) searchReport_(std::move(report));
     };
@@ -168,7 +168,7 @@ class ServerConnectionTest : public ::testing::Test {
   OwnerLoop owner_;
   TConnectionOptions options_;
   TConnectionReports reports_;
-  std::function<void(TFindedEvent)> searchReport_;
+  std::function<void(FoundCallback)> searchReport_;
   int searches_ = 0;
   std::vector<std::string> Saved() {
     std::lock_guard lock(savedMutex_);
@@ -224,7 +224,7 @@ TEST_F(ServerConnectionTest, SearchReportsArriveOnTheOwnersThreadAndRepeatUntilF
   const auto ownerThread = std::this_thread::get_id();
   std::vector<std::thread> finders;
   std::atomic<int> reports{0};
-  searchReport_ = [&](TFindedEvent report) {
+  searchReport_ = [&](FoundCallback report) {
     // The finder reports on its own thread: twice nothing, then the server.
     finders.emplace_back([&, report = std::move(report)] {
       TReplyData rd;

@@ -28,7 +28,7 @@ std::vector<uint8_t> Answer(const char* text) {
 // Collects the reports a finder makes, so a test can wait for them.
 class Reports {
  public:
-  TFindedEvent Callback(std::string tag) {
+  FoundCallback Callback(std::string tag) {
     return [this, tag](bool found, const TReplyData& rd, const std::string& error) {
       std::lock_guard lock(mutex_);
       list_.push_back({tag, found, rd, error});

@@ -1,4 +1,4 @@
-#include "browser/IpInput.h"
+#include "browser/dialogs/AddressDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,8 +42,8 @@ void Show(QWidget& form) {
   QApplication::processEvents();
 }
 
-TEST(TfrmIpInput, OpenedEmptyStartsOnAutomaticSearchWithOkFocused) {
-  TfrmIpInput form("", true, false, false);
+TEST(AddressDialog, OpenedEmptyStartsOnAutomaticSearchWithOkFocused) {
+  AddressDialog form("", true, false, false);
   Show(form);
   EXPECT_TRUE(Child<QRadioButton>(form, "rdbIP_Find")->isChecked());
   EXPECT_FALSE(Child<QLineEdit>(form, "Edit_ServerIp")->isEnabled());
@@ -52,8 +52,8 @@ TEST(TfrmIpInput, OpenedEmptyStartsOnAutomaticSearchWithOkFocused) {
   EXPECT_EQ(form.size(), QSize(466, 220));
 }
 
-TEST(TfrmIpInput, OpenedWithAnAddressStartsOnTheFixedAddress) {
-  TfrmIpInput form("10.0.0.5", true, true, true);
+TEST(AddressDialog, OpenedWithAnAddressStartsOnTheFixedAddress) {
+  AddressDialog form("10.0.0.5", true, true, true);
   Show(form);
   EXPECT_TRUE(Child<QRadioButton>(form, "rdbIP")->isChecked());
   EXPECT_TRUE(Child<QLineEdit>(form, "Edit_ServerIp")->isEnabled());
@@ -64,8 +64,8 @@ TEST(TfrmIpInput, OpenedWithAnAddressStartsOnTheFixedAddress) {
   EXPECT_EQ(form.focusWidget(), Child<QLineEdit>(form, "Edit_ServerIp"));
 }
 
-TEST(TfrmIpInput, KeypadLayoutAndTags) {
-  TfrmIpInput form("", false, false, false);
+TEST(AddressDialog, KeypadLayoutAndTags) {
+  AddressDialog form("", false, false, false);
   struct Key {
     const char* name;
     int x, y, tag;
@@ -86,8 +86,8 @@ TEST(TfrmIpInput, KeypadLayoutAndTags) {
   }
 }
 
-TEST(TfrmIpInput, KeypadAppendsAndRemovesAtTheEnd) {
-  TfrmIpInput form("", false, false, false);
+TEST(AddressDialog, KeypadAppendsAndRemovesAtTheEnd) {
+  AddressDialog form("", false, false, false);
   Show(form);
   Click(form, "NUM_Bak");  // nothing to remove
   EXPECT_EQ(EditText(form), "");
@@ -106,8 +106,8 @@ TEST(TfrmIpInput, KeypadAppendsAndRemovesAtTheEnd) {
   EXPECT_FALSE(edit->isEnabled());
 }
 
-TEST(TfrmIpInput, OkWithABlankFixedAddressStaysOpen) {
-  TfrmIpInput form("   ", false, false, false);
+TEST(AddressDialog, OkWithABlankFixedAddressStaysOpen) {
+  AddressDialog form("   ", false, false, false);
   Show(form);
   Click(form, "btn_Ok");
   QApplication::processEvents();
@@ -120,8 +120,8 @@ TEST(TfrmIpInput, OkWithABlankFixedAddressStaysOpen) {
   EXPECT_EQ(form.ChosenAddress(), "pos-server");  // trimmed, otherwise unchecked
 }
 
-TEST(TfrmIpInput, AutomaticSearchAlwaysConfirms) {
-  TfrmIpInput form("10.0.0.5", true, false, false);
+TEST(AddressDialog, AutomaticSearchAlwaysConfirms) {
+  AddressDialog form("10.0.0.5", true, false, false);
   Show(form);
   Child<QRadioButton>(form, "rdbIP_Find")->click();
   Click(form, "btn_Ok");
@@ -130,8 +130,8 @@ TEST(TfrmIpInput, AutomaticSearchAlwaysConfirms) {
   EXPECT_FALSE(form.ChosenFix());
 }
 
-// ShowIpInput against a configuration file of its own.
-class ShowIpInputTest : public ::testing::Test {
+// ShowAddressDialog against a configuration file of its own.
+class ShowAddressDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -157,7 +157,7 @@ class ShowIpInputTest : public ::testing::Test {
   fs::path home_;
 };
 
-TEST_F(ShowIpInputTest, ConfirmingStoresTheChoiceAndBothOptions) {
+TEST_F(ShowAddressDialogTest, ConfirmingStoresTheChoiceAndBothOptions) {
   std::string address;
   bool fix = false;
   WhenShown([](QWidget& w) {
@@ -170,7 +170,7 @@ TEST_F(ShowIpInputTest, ConfirmingStoresTheChoiceAndBothOptions) {
     Child<QCheckBox>(w, "chkDebugModel")->setChecked(true);
     Click(w, "btn_Ok");
   });
-  ASSERT_TRUE(ShowIpInput(nullptr, CommandLine({"prog"}), address, fix));
+  ASSERT_TRUE(ShowAddressDialog(nullptr, CommandLine({"prog"}), address, fix));
   EXPECT_EQ(address, "10.1");
   EXPECT_TRUE(fix);
   EXPECT_FALSE(ReadSingleInst());
@@ -185,14 +185,14 @@ TEST_F(ShowIpInputTest, ConfirmingStoresTheChoiceAndBothOptions) {
     Child<QRadioButton>(w, "rdbIP_Find")->click();
     Click(w, "btn_Ok");
   });
-  ASSERT_TRUE(ShowIpInput(nullptr, CommandLine({"prog"}), address, fix));
+  ASSERT_TRUE(ShowAddressDialog(nullptr, CommandLine({"prog"}), address, fix));
   EXPECT_EQ(address, "");
   EXPECT_FALSE(fix);
   EXPECT_TRUE(ReadSingleInst());
   EXPECT_FALSE(ReadDebugModel(CommandLine({"prog"})));
 }
 
-TEST_F(ShowIpInputTest, CancelChangesNothing) {
+TEST_F(ShowAddressDialogTest, CancelChangesNothing) {
   WriteSingleInst(false);
   WriteDebugModel(true);
   const std::string before = ConfigText();
@@ -204,20 +204,20 @@ TEST_F(ShowIpInputTest, CancelChangesNothing) {
     Child<QCheckBox>(w, "chkDebugModel")->setChecked(false);
     Click(w, "btn_Cancel");
   });
-  EXPECT_FALSE(ShowIpInput(nullptr, CommandLine({"prog"}), address, fix));
+  EXPECT_FALSE(ShowAddressDialog(nullptr, CommandLine({"prog"}), address, fix));
   EXPECT_EQ(address, "10.0.0.5");
   EXPECT_TRUE(fix);
   EXPECT_EQ(ConfigText(), before);
 }
 
-TEST_F(ShowIpInputTest, DebugSwitchOnTheCommandLineTicksTheBox) {
+TEST_F(ShowAddressDialogTest, DebugSwitchOnTheCommandLineTicksTheBox) {
   std::string address;
   bool fix = false;
   WhenShown([](QWidget& w) {
     EXPECT_TRUE(Child<QCheckBox>(w, "chkDebugModel")->isChecked());
     Click(w, "btn_Cancel");
   });
-  EXPECT_FALSE(ShowIpInput(nullptr, CommandLine({"prog", "-FORDEBUG"}), address, fix));
+  EXPECT_FALSE(ShowAddressDialog(nullptr, CommandLine({"prog", "-FORDEBUG"}), address, fix));
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(MPCPlayerTest, WritesTheRectangleStartsThePlayerInItsFolderAndTakesItsWin
     TMPCPlayer player(player_.string(), windows, {32, 5ms});
     EXPECT_EQ(player.PlayFile(), (player_ / "mpc-be.exe").string());
     const std::string url = "http://h:8080/a b\"c'$(touch x);|&.mp4";
-    player.Paly(TScreenRect{10, 20, 310, 220}, url);
+    player.Play(TScreenRect{10, 20, 310, 220}, url);
     pid = player.ProcessId();
     ASSERT_NE(pid, 0u);
     EXPECT_EQ(ArgsOf(pid), player_.string() + "\n/play\n" + url + "\n") << "one argument, no shell";
@@ -126,9 +126,9 @@ TEST_F(MPCPlayerTest, WritesTheRectangleStartsThePlayerInItsFolderAndTakesItsWin
 TEST_F(MPCPlayerTest, ASecondVideoEndsTheFirstPlayerBeforeItStarts) {
   auto windows = std::make_shared<FakeWindows>(-1);
   TMPCPlayer player(player_.string(), windows, {2, 1ms});
-  player.Paly(TScreenRect{0, 0, 10, 10}, "http://h/1.mp4");
+  player.Play(TScreenRect{0, 0, 10, 10}, "http://h/1.mp4");
   const uint32_t first = player.ProcessId();
-  player.Paly(TScreenRect{0, 0, 20, 20}, "http://h/2.mp4");
+  player.Play(TScreenRect{0, 0, 20, 20}, "http://h/2.mp4");
   const uint32_t second = player.ProcessId();
   EXPECT_NE(first, second);
   EXPECT_FALSE(Alive(first));
@@ -142,7 +142,7 @@ TEST_F(MPCPlayerTest, AMissingPlayerFailsWithTheProgramItsArgumentsAndTheSystemT
   const fs::path missing = root_ / "NoPlayer";
   TMPCPlayer player(missing.string(), nullptr);
   try {
-    player.Paly(TScreenRect{1, 2, 3, 4}, "http://h/a.mp4");
+    player.Play(TScreenRect{1, 2, 3, 4}, "http://h/a.mp4");
     FAIL() << "no failure";
   } catch (const std::exception& e) {
     EXPECT_EQ(std::string(e.what()), "调用失败,命令参数如下\r\n[CP('" + (missing / "mpc-be.exe").string() +
@@ -153,11 +153,11 @@ TEST_F(MPCPlayerTest, AMissingPlayerFailsWithTheProgramItsArgumentsAndTheSystemT
 
 TEST_F(MPCPlayerTest, SettingsThatCannotBeWrittenFailBeforeTheRunningPlayerIsTouched) {
   TMPCPlayer player(player_.string(), nullptr);
-  player.Paly(TScreenRect{0, 0, 10, 10}, "http://h/1.mp4");
+  player.Play(TScreenRect{0, 0, 10, 10}, "http://h/1.mp4");
   const uint32_t first = player.ProcessId();
   fs::remove(player_ / "mpc-be.ini");
   fs::create_directory(player_ / "mpc-be.ini");
-  EXPECT_ANY_THROW(player.Paly(TScreenRect{0, 0, 20, 20}, "http://h/2.mp4"));
+  EXPECT_ANY_THROW(player.Play(TScreenRect{0, 0, 20, 20}, "http://h/2.mp4"));
   EXPECT_EQ(player.ProcessId(), first);
   EXPECT_TRUE(Alive(first));
 }
@@ -207,7 +207,7 @@ TEST_F(MPCPlayerTest, AdapterBecomesMpvWithThePlacementFromItsSettings) {
   uint32_t pid = 0;
   {
     TMPCPlayer player(player_.string(), nullptr);
-    player.Paly(TScreenRect{10, 20, 310, 220}, "http://h/-a b.mp4");
+    player.Play(TScreenRect{10, 20, 310, 220}, "http://h/-a b.mp4");
     pid = player.ProcessId();
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(root_ / "mpv.args").ends_with("http://h/-a b.mp4\n"); }, 5s));
     const std::string args = ReadFile(root_ / "mpv.args");

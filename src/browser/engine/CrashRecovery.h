@@ -1,0 +1,31 @@
+// Recovery from a dying renderer: the page is reloaded after the pause the crash policy
+// names (the page the server was showing, else the server's start page), one reload at a
+// time. A renderer that ends normally is left alone.
+#pragma once
+
+#include <QObject>
+#include <QWebEnginePage>
+
+#include "browser/rules/RendererCrashPolicy.h"
+
+namespace zent {
+
+class BrowserEngine;
+class ServerConnection;
+
+class CrashRecovery : public QObject {
+  Q_OBJECT
+ public:
+  CrashRecovery(BrowserEngine& engine, ServerConnection& connection, QObject* parent = nullptr);
+
+ private:
+  void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+  void ReloadAfterCrash();
+
+  BrowserEngine& engine_;
+  ServerConnection& connection_;
+  TRendererCrashPolicy policy_;
+  bool reloadPending_ = false;
+};
+
+}  // namespace zent

@@ -1,0 +1,43 @@
+// Status texts per page address: the add, replace and remove rules and the bound.
+#include "browser/rules/BottomTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zent {
+namespace {
+
+TEST(BottomTexts, EmptyTextIsKeptForANewPageAndRemovesAnExistingEntry) {
+  TBottomTexts texts;
+  texts.Set("http://h/a?x=1", "");
+  ASSERT_TRUE(texts.Find("http://h/a?x=1"));  // an entry with an empty text: shown as empty
+  EXPECT_EQ(*texts.Find("http://h/a?x=1"), "");
+  texts.Set("http://h/a?x=1", "");  // now it exists: the empty text removes it
+  EXPECT_FALSE(texts.Find("http://h/a?x=1"));
+
+  texts.Set("http://H/A?X=1", "first");
+  texts.Set("http://h/a?x=1", "second");  // the same page, other case
+  EXPECT_EQ(texts.Size(), 1u);
+  EXPECT_EQ(texts.Find("HTTP://h/A?x=1"), "second");
+  EXPECT_FALSE(texts.Find("http://h/a?x=2"));
+  texts.Clear();
+  EXPECT_FALSE(texts.Find("http://h/a?x=1"));
+}
+
+TEST(BottomTexts, KeepsTheMostRecentlySetPagesWithinTheBound) {
+  TBottomTexts texts;
+  const auto page = [](size_t i) { return "http://h/order?id=" + std::to_string(i); };
+  texts.Set(page(0), "kept: set again below");
+  for (size_t i = 1; i < TBottomTexts::kMaxEntries; ++i) texts.Set(page(i), "t");
+  texts.Set(page(0), "renewed");
+  texts.Set(page(TBottomTexts::kMaxEntries), "pushes out the oldest");
+  EXPECT_EQ(texts.Size(), TBottomTexts::kMaxEntries);
+  EXPECT_EQ(texts.Find(page(0)), "renewed");
+  EXPECT_FALSE(texts.Find(page(1)));
+  EXPECT_TRUE(texts.Find(page(2)));
+  EXPECT_EQ(texts.Find(page(TBottomTexts::kMaxEntries)), "pushes out the oldest");
+}
+
+}  // namespace
+}  // namespace zent
