@@ -157,8 +157,8 @@ class OpenUrlTests(CommandCase):
     def test_the_exact_text_goes_to_the_opener_as_one_argument(self):
         path = self.bin + ":" + self.env.program_env.get("PATH", "/usr/bin:/bin")
         prog = self.start_live(extra_env={"PATH": path})
-        # Everything a shell would act on, and a blank; ")" would end the address.
-        address = "http://example.invalid/a b?c=1&d=$HOME;`touch x`|y&e='q'>z"
+        # Everything a shell would act on; ")" would end the address, a blank is refused.
+        address = "http://example.invalid/a%20b?c=1&d=$HOME;`touch x`|y&e='q'>z"
         self.send("ZENTCMD=OPENURL( )", "ZENTCMD=openurl", "ZENTCMD=openurl(" + address + ")")
         # Commands run in order: once the last one has called the opener, the blank and the
         # missing address have been passed over.

@@ -4,6 +4,7 @@
 #include <QWebEngineLoadingInfo>
 
 #include "browser/engine/PopupPage.h"
+#include "common/FileLog.h"
 
 namespace zent {
 
@@ -12,6 +13,7 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent) : QWebEngi
           [](QWebEngineCertificateError error) { error.acceptCertificate(); });
   connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     loading_ = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+    if (loading_) dialogGate_.OnNewPageLoad();
   });
 }
 
@@ -40,6 +42,43 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
                                      const QStringList& acceptedMimeTypes) {
   if (loading_) triggerAction(QWebEnginePage::Stop);
   return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+}
+
+bool BrowserPage::DialogAllowed(const QUrl& securityOrigin) {
+  switch (dialogGate_.OnDialog(TPageDialogGate::Clock::now())) {
+    case TPageDialogGate::TVerdict::Allow: return true;
+    case TPageDialogGate::TVerdict::SuppressFirst:
+      AppLog().Log(1, "Page dialogs suppressed until the next page load: more than " +
+                          std::to_string(TPageDialogGate::kAllowedDialogs) + " within " +
+                          std::to_string(TPageDialogGate::kWindow.count()) + " s from " +
+                          securityOrigin.toString().left(256).toStdString());
+      return false;
+    case TPageDialogGate::TVerdict::Suppress: return false;
+  }
+  return false;
+}
+
+void BrowserPage::DialogAnswered() { dialogGate_.OnDialogAnswered(TPageDialogGate::Clock::now()); }
+
+void BrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
+  if (!DialogAllowed(securityOrigin)) return;
+  QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+  DialogAnswered();
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
+  if (!DialogAllowed(securityOrigin)) return false;
+  const bool answer = QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+  DialogAnswered();
+  return answer;
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                                   QString* result) {
+  if (!DialogAllowed(securityOrigin)) return false;
+  const bool answer = QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+  DialogAnswered();
+  return answer;
 }
 
 }  // namespace zent

@@ -1,12 +1,15 @@
 // The window's page: the engine policy of the kiosk. Certificate errors are accepted,
 // console messages go to a hook (the page command channel), new windows load in this page,
-// and a file dialog first stops a running load.
+// a file dialog first stops a running load, and script dialogs are limited per page load
+// (rules/PageDialogRule.h; a suppressed one counts as dismissed).
 #pragma once
 
 #include <QPointer>
 #include <QWebEnginePage>
 #include <functional>
 #include <string>
+
+#include "browser/rules/PageDialogRule.h"
 
 namespace zent {
 
@@ -29,11 +32,19 @@ class BrowserPage : public QWebEnginePage {
   QWebEnginePage* createWindow(WebWindowType type) override;
   QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;
+  void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+  bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+  bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                        QString* result) override;
 
  private:
   ConsoleHook consoleHook_;
   QPointer<PopupPage> pendingPopup_;
   bool loading_ = false;
+  TPageDialogGate dialogGate_;
+
+  bool DialogAllowed(const QUrl& securityOrigin);
+  void DialogAnswered();
 };
 
 }  // namespace zent
