@@ -38,6 +38,22 @@ QWebEnginePage* BrowserPage::createWindow(WebWindowType) {
   return popup;
 }
 
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+  // Pop-ups arrive here too: their target is loaded in this page.
+  const QString scheme = url.scheme();
+  if (isMainFrame && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
+    const QString host = url.host();
+    if (!allowedHosts_.Allows(host.toStdString(), serverHost_)) {
+      if (host != lastRefusedHost_) {
+        lastRefusedHost_ = host;
+        AppLog().Log(1, "Navigation refused, host not in [Kiosk] AllowedHosts: " + host.left(256).toStdString());
+      }
+      return false;
+    }
+  }
+  return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
 QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                                      const QStringList& acceptedMimeTypes) {
   if (loading_) triggerAction(QWebEnginePage::Stop);
