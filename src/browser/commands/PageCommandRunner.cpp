@@ -1,5 +1,6 @@
 #include "browser/commands/PageCommandRunner.h"
 
+#include "browser/QtText.h"
 #include "browser/commands/DesktopServices.h"
 #include "browser/commands/PageCommandTarget.h"
 #include "browser/engine/BrowserPage.h"
@@ -23,7 +24,7 @@ void PageCommandRunner::OnConsoleMessage(const std::string& message) {
   if (!command) return;
   // The status text belongs to the page that was shown when it was written.
   std::string pageAddress;
-  if (command->kind == TPageCommandKind::ZentShop) pageAddress = page_->url().toString().toStdString();
+  if (command->kind == TPageCommandKind::ZentShop) pageAddress = FromQt(page_->url().toString());
   // Closing, full screen and boxes change the window: not inside the engine's callback.
   QMetaObject::invokeMethod(
       this,

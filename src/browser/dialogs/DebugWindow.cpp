@@ -49,7 +49,7 @@ void DebugWindow::BuildToolsView() {
   devToolsPage_ = std::make_unique<QWebEnginePage>(profile_.get());
   connect(devToolsPage_.get(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
     AppLog().Log(ok ? 0 : 2, std::string(ok ? "DevTools loaded: " : "DevTools load failed: ") +
-                                 devToolsPage_->url().toString().toStdString());
+                                 FromQt(devToolsPage_->url().toString()));
   });
   devTools_->setPage(devToolsPage_.get());
 }

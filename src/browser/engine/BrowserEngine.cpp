@@ -2,6 +2,7 @@
 
 #include <QWebEngineProfile>
 
+#include "browser/QtText.h"
 #include "browser/engine/BrowserPage.h"
 #include "browser/engine/EngineSetup.h"
 #include "browser/engine/RequestInterceptor.h"
@@ -35,10 +36,10 @@ void BrowserEngine::SetServerHost(const std::string& host) {
 }
 
 void BrowserEngine::Load(const QUrl& url) {
-  AppLog().Log(0, "LoadURL: " + url.toString().toStdString());
+  AppLog().Log(0, "LoadURL: " + FromQt(url.toString()));
   page_->load(url);
 }
 
-std::string BrowserEngine::CurrentAddress() const { return page_->url().toString().toStdString(); }
+std::string BrowserEngine::CurrentAddress() const { return FromQt(page_->url().toString()); }
 
 }  // namespace zent

@@ -3,6 +3,7 @@
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
 
+#include "browser/QtText.h"
 #include "browser/engine/PopupPage.h"
 #include "common/FileLog.h"
 
@@ -22,7 +23,7 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
   if (!consoleHook_) return;
   // The engine must never see a failure of the command channel.
   try {
-    consoleHook_(message.toStdString());
+    consoleHook_(FromQt(message));
   } catch (...) {
   }
 }

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "browser/QtText.h"
 #include "browser/engine/BrowserEngine.h"
 #include "browser/engine/BrowserPage.h"
 #include "common/FileLog.h"
@@ -34,7 +35,7 @@ void CrashRecovery::ReloadAfterCrash() {
   const QUrl current = engine_.Page()->url();
   // The page the server was showing, else the start page.
   const std::string& host = connection_.Steps().Uri().host;
-  if (current.isValid() && !host.empty() && current.host().toStdString() == host) {
+  if (current.isValid() && !host.empty() && FromQt(current.host()) == host) {
     engine_.Load(current);
   } else {
     connection_.OpenServerPage();

@@ -5,6 +5,7 @@
 #include <QWebEngineSettings>
 #include <cstdlib>
 
+#include "browser/QtText.h"
 #include "platform/NetAdapters.h"
 
 namespace zent {
@@ -43,7 +44,7 @@ std::string EngineUserAgent() {
 void SetEngineUserAgent(const std::string& userAgent) { UserAgentSetting() = userAgent; }
 
 void ConfigureProfile(QWebEngineProfile& profile) {
-  if (!UserAgentSetting().empty()) profile.setHttpUserAgent(QString::fromStdString(UserAgentSetting()));
+  if (!UserAgentSetting().empty()) profile.setHttpUserAgent(ToQt(UserAgentSetting()));
   profile.setHttpAcceptLanguage(QString::fromLatin1(kAcceptLanguages));
   auto* settings = profile.settings();
   settings->setAttribute(QWebEngineSettings::LocalStorageEnabled, true);

@@ -2,6 +2,7 @@
 
 #include <QWebEngineLoadingInfo>
 
+#include "browser/QtText.h"
 #include "browser/engine/BrowserEngine.h"
 #include "browser/engine/BrowserPage.h"
 #include "common/FileLog.h"
@@ -35,9 +36,9 @@ LoadEnd LoadEndOf(const QWebEngineLoadingInfo& info) {
 }
 
 void LogLoadEnd(const QWebEngineLoadingInfo& info, const LoadEnd& end) {
-  const std::string url = info.url().toString().toStdString();
+  const std::string url = FromQt(info.url().toString());
   if (end.kind == LoadEndKind::Error) {
-    AppLog().LogFmt(2, "LoadError: %d %s %s", info.errorCode(), info.errorString().toStdString().c_str(),
+    AppLog().LogFmt(2, "LoadError: %d %s %s", info.errorCode(), FromQt(info.errorString()).c_str(),
                     url.c_str());
   } else {
     AppLog().LogFmt(0, "LoadEnd: %d %s", LoadEndStatus(end), url.c_str());

@@ -1,5 +1,8 @@
 #include "browser/engine/RequestInterceptor.h"
 
+#include "browser/QtText.h"
+
+
 namespace zent {
 
 QUrl HomeRedirectTarget(const QUrl& requestUrl) {
@@ -18,7 +21,7 @@ void RequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
   // An address without a host (data:, about:, a broken one) is left alone.
   if (!url.isValid() || url.host().isEmpty()) return;
   const auto snapshot = rules_->Snapshot();
-  switch (TRequestRules::Decide(*snapshot, url.host().toStdString())) {
+  switch (TRequestRules::Decide(*snapshot, FromQt(url.host()))) {
     case RequestAction::RedirectHome:
       info.redirect(HomeRedirectTarget(url));
       break;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "browser/QtText.h"
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/TextFill.h"
@@ -18,11 +19,11 @@ TStartAddress ChooseStartAddress(const std::string& paramUrl, const std::string&
   if (!paramUrl.empty()) {
     start.source = StartSource::ParamUrl;
     start.logLine = "ParamURL: " + paramUrl;
-    const QUrl url(QString::fromStdString(paramUrl), QUrl::StrictMode);
+    const QUrl url(ToQt(paramUrl), QUrl::StrictMode);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
       throw EUriError(FillText(Translate("无效的地址: %s"), paramUrl));
     }
-    start.uri.host = url.host().toStdString();
+    start.uri.host = FromQt(url.host());
     start.watchHost = start.uri.host;
     const int defaultPort = url.scheme() == QLatin1String("https") ? 443 : 80;
     start.watchPort = static_cast<uint16_t>(url.port(defaultPort));
