@@ -44,10 +44,10 @@ bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
   const QString scheme = url.scheme();
   if (isMainFrame && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
     const QString host = url.host();
-    if (!allowedHosts_.Allows(host.toStdString(), serverHost_)) {
+    if (!allowedHosts_.Allows(FromQt(host), serverHost_)) {
       if (host != lastRefusedHost_) {
         lastRefusedHost_ = host;
-        AppLog().Log(1, "Navigation refused, host not in [Kiosk] AllowedHosts: " + host.left(256).toStdString());
+        AppLog().Log(1, "Navigation refused, host not in [Kiosk] AllowedHosts: " + FromQt(host.left(256)));
       }
       return false;
     }
@@ -68,7 +68,7 @@ bool BrowserPage::DialogAllowed(const QUrl& securityOrigin) {
       AppLog().Log(1, "Page dialogs suppressed until the next page load: more than " +
                           std::to_string(TPageDialogGate::kAllowedDialogs) + " within " +
                           std::to_string(TPageDialogGate::kWindow.count()) + " s from " +
-                          securityOrigin.toString().left(256).toStdString());
+                          FromQt(securityOrigin.toString().left(256)));
       return false;
     case TPageDialogGate::TVerdict::Suppress: return false;
   }
