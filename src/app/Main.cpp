@@ -83,6 +83,9 @@ int Run(int argc, char** argv) {
   // Process-wide initialisation of the modules: log folder, own version, the languages, the
   // idle finder thread, the floating button's tap watcher (later the update folders).
   InitFileLog();
+  // Errors, configuration values and the banners also reach the machine's journal, where a
+  // chain collects them; before the first entry, so the begin banner goes there too.
+  EnableSystemJournal();
   InitAppFileInfo();
   // Languages from "Lang" beside the executable; "Lang.config" picks this (the window's) thread's.
   const LanguagesScope languages(GetAppFileName());

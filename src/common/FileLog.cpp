@@ -16,6 +16,7 @@
 #include "platform/NamedLock.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
+#include "platform/SystemJournal.h"
 
 namespace zent {
 
@@ -112,6 +113,21 @@ class FileLogModule {
 
   std::mutex& DirLock() { return dirLock_; }
 
+  // The journal the logs forward to, or null. A replaced one is kept (never freed), so a
+  // writer that loaded it a moment ago still holds a live object.
+  struct Journal {
+    platform::SystemJournal sink;
+    std::string identifier;  // the program's name
+    Journal(std::string_view journalSocket, std::string_view syslogSocket, std::string name)
+        : sink(journalSocket, syslogSocket), identifier(std::move(name)) {}
+  };
+  const Journal* CurrentJournal() const { return journal_.load(std::memory_order_acquire); }
+  void SetJournal(std::unique_ptr<Journal> journal) {
+    std::lock_guard lock(stateLock_);
+    journal_.store(journal.get(), std::memory_order_release);
+    if (journal) journals_.push_back(std::move(journal));
+  }
+
   TFileLog& AppLog() {
     if (TFileLog* log = appLog_.load(std::memory_order_acquire)) return *log;
     std::lock_guard lock(appLogLock_);
@@ -145,6 +161,8 @@ class FileLogModule {
   std::mutex appLogLock_;
   std::atomic<TFileLog*> appLog_{nullptr};
   std::optional<TFileLog> appLogStorage_;
+  std::atomic<const Journal*> journal_{nullptr};
+  std::vector<std::unique_ptr<Journal>> journals_;
 };
 
 namespace {
@@ -447,6 +465,7 @@ bool TFileLog::TryConcurrentWrite(TLogLevelF level, uint32_t threadId, LogTime t
   } catch (...) {
     return false;  // out of memory: the exclusive path tries with the instance's buffer
   }
+  ToJournal(level, threadId, text);
   if (const std::error_code ec = FFS.Write(line)) {
     try {
       WriteEmergency(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), ec.message().c_str()), line, ms);
@@ -460,6 +479,8 @@ bool TFileLog::TryConcurrentWrite(TLogLevelF level, uint32_t threadId, LogTime t
 void TFileLog::WriteEntry(TLogLevelF level, uint32_t threadId, LogTime t, std::string_view text) noexcept {
   int ms = 0;
   SplitTime(t, ms);
+  // Before the file: an entry the file cannot take still reaches the journal.
+  ToJournal(level, threadId, text);
   try {
     UpdatePeriod(t);
     FormatLine(FLine, level, threadId, ms, text);
@@ -513,6 +534,38 @@ void TFileLog::WriteEmergency(const std::string& error, std::string_view line, i
     // Lost silently, as described above.
   }
 }
+
+void TFileLog::ToJournal(TLogLevelF level, uint32_t threadId, std::string_view text) const noexcept {
+  platform::JournalPriority priority;
+  if (level == 2) {
+    priority = platform::JournalPriority::kError;
+  } else if (level == 1) {
+    priority = platform::JournalPriority::kWarning;
+  } else if (level == kBeginLevel || level == kEndLevel) {
+    priority = platform::JournalPriority::kInfo;
+  } else {
+    return;
+  }
+  const FileLogModule::Journal* journal = FileLogModule::Get().CurrentJournal();
+  if (!journal) return;
+  platform::JournalEntry entry;
+  entry.priority = priority;
+  entry.identifier = journal->identifier;
+  entry.logName = FName;
+  entry.level = level;
+  entry.threadId = threadId;
+  entry.message = text;
+  (void)journal->sink.Send(entry);  // a journal that cannot take it drops it
+}
+
+void EnableSystemJournal(std::string_view journalSocket, std::string_view syslogSocket) {
+  FileLogModule::Get().SetJournal(std::make_unique<FileLogModule::Journal>(
+      journalSocket.empty() ? platform::kJournalSocket : journalSocket,
+      syslogSocket.empty() ? platform::kSyslogSocket : syslogSocket,
+      fs::path(platform::ExecutablePath()).stem().string()));
+}
+
+void DisableSystemJournal() { FileLogModule::Get().SetJournal(nullptr); }
 
 void InitFileLog(const std::string& defaultRoot) {
   FileLogModule::Get().Init(defaultRoot);

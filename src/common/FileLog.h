@@ -2,7 +2,9 @@
 // roll over by calendar period into dated folders under a root ("Logs/" beside the
 // executable by default), removes dated folders older than 15 days, folds runs of identical
 // entries into one summary line, and never lets a write failure reach the caller.
-// AppLog() is the application log every module writes to.
+// AppLog() is the application log every module writes to. Once the program turns it on
+// (EnableSystemJournal), entries of levels 1 and 2 and the begin and end banners of every log
+// also go to the machine's journal, so a chain can collect them; the files stay as they are.
 //
 // Entries are written with one write call each on a file kept open; nothing is buffered in
 // the process. The files are the system's own: on Linux no share mode keeps other processes
@@ -121,6 +123,9 @@ class TFileLog {
   void UpdatePeriod(LogTime t);
   void OpenFiles();
   void WriteEmergency(const std::string& error, std::string_view line, int ms) const noexcept;
+  // Both write paths hand each line's level and text here; levels 1, 2 and the banners go on
+  // to the journal when it is on.
+  void ToJournal(TLogLevelF level, uint32_t threadId, std::string_view text) const noexcept;
 
   platform::FileHandle FFS;
   std::string FPath;       // root folder, ending in "/"
@@ -152,6 +157,12 @@ class TFileLog {
 // no root cleaned yet). Tests call it again to point the logs at a folder of their own;
 // the application log keeps the root it was created with.
 void InitFileLog(const std::string& defaultRoot = {});
+
+// Sends the entries of levels 1 and 2 and the banners of every log of this process to the
+// machine's journal from now on (else to syslog; see platform/SystemJournal.h), under the
+// executable's name. The socket paths are for tests; DisableSystemJournal stops it.
+void EnableSystemJournal(std::string_view journalSocket = {}, std::string_view syslogSocket = {});
+void DisableSystemJournal();
 
 // The application log (created on first use). At process end it writes its end banner and
 // closes; the object itself stays, so a static that logs later is safe: its entry is dropped.

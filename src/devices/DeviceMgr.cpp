@@ -8,6 +8,7 @@
 
 #include "common/Errors.h"
 #include "common/Format.h"
+#include "common/TextFill.h"
 #include "common/Utils.h"
 #include "lang/Translate.h"
 #include "platform/NamedLock.h"
@@ -72,8 +73,8 @@ bool StartDeviceMgr(const std::string& folder) {
   if (!IsFile(exe)) return false;
   const int result = platform::ShellOpen(exe, dir);
   if (result < 32) {
-    throw Exception(Format(Translate("启动程序[%s]失败, E:%s").c_str(), exe.c_str(),
-                           Format("ShellExecute.Return: %d", result).c_str()));
+    // The translated pattern is data from a language file: filled, never a printf format.
+    throw Exception(FillTexts(Translate("启动程序[%s]失败, E:%s"), {exe, Format("ShellExecute.Return: %d", result)}));
   }
   return true;
 }

@@ -39,5 +39,36 @@ TEST(BottomTexts, KeepsTheMostRecentlySetPagesWithinTheBound) {
   EXPECT_EQ(texts.Find(page(TBottomTexts::kMaxEntries)), "pushes out the oldest");
 }
 
+TEST(BottomTexts, BytesStayBoundedWhateverThePagesSend) {
+  TBottomTexts texts;
+  texts.Set("http://h/old", "an older text");
+  // An address of many kilobytes is not kept, and takes its page's older text with it.
+  const std::string huge = "http://h/?" + std::string(TBottomTexts::kMaxEntryBytes, 'q');
+  texts.Set(huge, "x");
+  EXPECT_FALSE(texts.Find(huge));
+  texts.Set("http://h/big", "kept");
+  texts.Set("http://h/big", std::string(TBottomTexts::kMaxEntryBytes, 't'));
+  EXPECT_FALSE(texts.Find("http://h/big"));
+
+  // Entries of almost the largest size: the oldest go once the total would pass the bound.
+  const std::string text(TBottomTexts::kMaxEntryBytes - 64, 'x');
+  const size_t fit = TBottomTexts::kMaxTotalBytes / (text.size() + 20);
+  for (size_t i = 0; i < fit + 50; ++i) texts.Set("http://h/p?" + std::to_string(100000 + i), text);
+  EXPECT_LE(texts.Bytes(), TBottomTexts::kMaxTotalBytes);
+  EXPECT_GT(texts.Bytes(), TBottomTexts::kMaxTotalBytes - 2 * TBottomTexts::kMaxEntryBytes);
+  EXPECT_FALSE(texts.Find("http://h/old"));
+  EXPECT_FALSE(texts.Find("http://h/p?100000"));
+  EXPECT_TRUE(texts.Find("http://h/p?" + std::to_string(100000 + fit + 49)));
+
+  // Replacing and removing keep the count of bytes true.
+  texts.Clear();
+  EXPECT_EQ(texts.Bytes(), 0u);
+  texts.Set("http://h/a", "12345");
+  texts.Set("http://h/a", "1");
+  EXPECT_EQ(texts.Bytes(), std::string("http://h/a1").size());
+  texts.Set("http://h/a", "");
+  EXPECT_EQ(texts.Bytes(), 0u);
+}
+
 }  // namespace
 }  // namespace zent

@@ -8,6 +8,7 @@ Run from tests/e2e inside scripts/netns.sh:  python3 -m unittest -v test_page_co
 import http.server
 import os
 import threading
+import time
 import unittest
 
 from harness import SCREEN, E2ETestCase, header_values, wait_for
@@ -157,8 +158,8 @@ class OpenUrlTests(CommandCase):
     def test_the_exact_text_goes_to_the_opener_as_one_argument(self):
         path = self.bin + ":" + self.env.program_env.get("PATH", "/usr/bin:/bin")
         prog = self.start_live(extra_env={"PATH": path})
-        # Everything a shell would act on, and a blank; ")" would end the address.
-        address = "http://example.invalid/a b?c=1&d=$HOME;`touch x`|y&e='q'>z"
+        # Everything a shell would act on; ")" would end the address, a blank is refused.
+        address = "http://example.invalid/a%20b?c=1&d=$HOME;`touch${IFS}x`|y&e='q'>z"
         self.send("ZENTCMD=OPENURL( )", "ZENTCMD=openurl", "ZENTCMD=openurl(" + address + ")")
         # Commands run in order: once the last one has called the opener, the blank and the
         # missing address have been passed over.
@@ -168,6 +169,30 @@ class OpenUrlTests(CommandCase):
         self.assertEqual(len(lines), 1, lines)
         self.assertTrue(lines[0].endswith("ConsoleMessageProcess.OpenURL(" + address + ")"), lines)
         self.assertFalse(os.path.exists(os.path.join(self.env.tmp, "x")))
+        self.assertTrue(prog.running())
+
+    def test_only_web_addresses_reach_the_opener_and_a_burst_starts_few(self):
+        path = self.bin + ":" + self.env.program_env.get("PATH", "/usr/bin:/bin")
+        prog = self.start_live(extra_env={"PATH": path})
+        # Each refused address is its own second apart, so the rate gate is not what stops it.
+        for n, address in enumerate(("file:///etc/", "smb://server/share", "--help", "http://a b/"), 1):
+            self.send("ZENTCMD=openurl(" + address + ")")
+            self.env.wait_log(r"ConsoleMessageProcess\.OpenURL refused", count=n)
+            time.sleep(1.1)
+        refused = [l for l in self.env.log_text().splitlines() if "ConsoleMessageProcess.OpenURL refused" in l]
+        self.assertEqual(len(refused), 4, refused)
+        self.assertEqual(self.opened(), "", "a refused address reached the opener")
+
+        # 200 at once: the first opens, the rest are dropped with one line.
+        self.send(*["ZENTCMD=openurl(http://example.invalid/%d)" % i for i in range(200)])
+        wait_for(lambda: "http://example.invalid/0\0" in self.opened(), 20, "the first address to open")
+        self.env.wait_log(r"OpenURL: more than one address a second, the rest dropped")
+        self.send("ZENTCMD=MinimizeBrowser")  # commands run in order: the burst is through
+        wait_for(lambda: "_NET_WM_STATE_HIDDEN" in self.state(prog), 20, "the minimised window")
+        time.sleep(1)
+        self.assertLessEqual(self.opened().count("call\0"), 3, self.opened()[:300])
+        dropped = [l for l in self.env.log_text().splitlines() if "the rest dropped" in l]
+        self.assertLessEqual(len(dropped), 3, dropped)
         self.assertTrue(prog.running())
 
 
@@ -218,6 +243,21 @@ class StatusTextTests(CommandCase):
         wait_for(lambda: self.status_text_width(prog) == 0, 20, "page B's empty status line")
         wait_for(lambda: StatusTextPages.loads.get("/a", 0) >= 2, 20, "page A's second load")
         wait_for(lambda: self.status_text_width(prog) > 150, 20, "page A's status text again")
+
+    def test_markup_in_the_status_text_is_shown_as_text(self):
+        prog = self.start_live()
+        wait_for(lambda: "_NET_WM_STATE_MAXIMIZED_VERT" in self.state(prog), 30, "the maximised window")
+        self.send("ZENTCMD=ZentShop,MsgText=AB")
+        wait_for(lambda: self.status_text_width(prog) > 0, 20, "the plain status text")
+        plain = self.status_text_width(prog)
+        # Read as markup, a FIFO as an image would stop the window's thread for good, and the
+        # bold tags would leave only "AB".
+        fifo = os.path.join(self.env.tmp, "fifo")
+        os.mkfifo(fifo)
+        self.send('ZENTCMD=ZentShop,MsgText=<img src="file://%s"><b>AB</b>' % fifo)
+        wait_for(lambda: self.status_text_width(prog) > 5 * plain, 20, "the tags shown as text")
+        self.send("ZENTCMD=MinimizeBrowser")
+        wait_for(lambda: "_NET_WM_STATE_HIDDEN" in self.state(prog), 20, "the window to go on working")
 
 
 if __name__ == "__main__":

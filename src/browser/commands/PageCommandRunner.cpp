@@ -60,7 +60,20 @@ void PageCommandRunner::Run(const TPageCommand& command, const std::string& page
 
 void PageCommandRunner::OpenUrl(const std::string& address) {
   try {
-    AppLog().Log(0, "ConsoleMessageProcess.OpenURL(" + address + ")");
+    // A page writing the command in a loop must not start an opener per message.
+    switch (openerGate_.OnRequest(TOpenerGate::Clock::now())) {
+      case TOpenerGate::TVerdict::Start: break;
+      case TOpenerGate::TVerdict::DropFirst:
+        AppLog().Log(1, "ConsoleMessageProcess.OpenURL: more than one address a second, the rest dropped");
+        return;
+      case TOpenerGate::TVerdict::Drop: return;
+    }
+    AppLog().Log(0, "ConsoleMessageProcess.OpenURL(" + OpenUrlForLog(address) + ")");
+    // Only web addresses: a file, a share or an option-like text never reaches the opener.
+    if (const auto refusal = OpenUrlRefusal(address)) {
+      AppLog().Log(1, "ConsoleMessageProcess.OpenURL refused: " + *refusal);
+      return;
+    }
     // The page's text goes to the desktop's opener as one argument, never through a shell.
     const int result = platform::ShellOpenAddress(address);
     if (result < 32) throw Exception(Format("ShellExecute.Return: %d", result));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "browser/rules/ConsoleCommand.h"
+#include "browser/rules/OpenUrlRule.h"
 
 namespace zent {
 
@@ -25,11 +26,12 @@ class PageCommandRunner : public QObject {
 
  private:
   void OnConsoleMessage(const std::string& message);
-  static void OpenUrl(const std::string& address);
+  void OpenUrl(const std::string& address);
 
   BrowserPage* page_;
   PageCommandTarget& target_;
   TDesktopServices& services_;
+  TOpenerGate openerGate_;
 };
 
 }  // namespace zent

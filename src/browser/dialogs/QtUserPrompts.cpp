@@ -6,6 +6,19 @@
 #include "browser/QtText.h"
 
 namespace zent {
+namespace {
+
+// Texts in the boxes may carry what a server or a page sent (a file name, a failure's text):
+// shown as plain text, never read as markup.
+QMessageBox::StandardButton Ask(QWidget* owner, QMessageBox::Icon icon, const std::string& caption,
+                                const std::string& text, QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, ToQt(caption), ToQt(text), buttons, owner);
+  box.setTextFormat(Qt::PlainText);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
 std::optional<std::string> QtUserPrompts::AskSavePath(const SaveFileRequest& request) {
   QFileDialog dialog(owner_);
   dialog.setObjectName(QStringLiteral("SaveDialog"));
@@ -22,16 +35,15 @@ std::optional<std::string> QtUserPrompts::AskSavePath(const SaveFileRequest& req
 }
 
 bool QtUserPrompts::AskYesNo(const std::string& caption, const std::string& text) {
-  return QMessageBox::question(owner_, ToQt(caption), ToQt(text), QMessageBox::Yes | QMessageBox::No) ==
-         QMessageBox::Yes;
+  return Ask(owner_, QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtUserPrompts::ShowInfo(const std::string& caption, const std::string& text) {
-  QMessageBox::information(owner_, ToQt(caption), ToQt(text), QMessageBox::Ok);
+  Ask(owner_, QMessageBox::Information, caption, text, QMessageBox::Ok);
 }
 
 void QtUserPrompts::ShowError(const std::string& caption, const std::string& text) {
-  QMessageBox::critical(owner_, ToQt(caption), ToQt(text), QMessageBox::Ok);
+  Ask(owner_, QMessageBox::Critical, caption, text, QMessageBox::Ok);
 }
 
 }  // namespace zent

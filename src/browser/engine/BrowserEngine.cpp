@@ -8,6 +8,8 @@
 #include "browser/engine/RequestInterceptor.h"
 #include "browser/rules/RequestRules.h"
 #include "common/FileLog.h"
+#include "common/Utils.h"
+#include "config/Config.h"
 
 namespace zent {
 
@@ -19,6 +21,7 @@ BrowserEngine::BrowserEngine(std::string osid, QObject* parent)
   ConfigureProfile(*profile_);
   profile_->setUrlRequestInterceptor(interceptor_.get());
   page_ = std::make_unique<BrowserPage>(profile_.get(), nullptr);
+  page_->SetAllowedHosts(ReadAllowedHosts(RunOptionsFileName(GetAppFileName())));
 }
 
 BrowserEngine::~BrowserEngine() {
@@ -27,7 +30,10 @@ BrowserEngine::~BrowserEngine() {
   profile_.reset();
 }
 
-void BrowserEngine::SetServerHost(const std::string& host) { requestRules_->Update(host, osid_); }
+void BrowserEngine::SetServerHost(const std::string& host) {
+  requestRules_->Update(host, osid_);
+  page_->SetServerHost(host);
+}
 
 void BrowserEngine::Load(const QUrl& url) {
   AppLog().Log(0, "LoadURL: " + FromQt(url.toString()));

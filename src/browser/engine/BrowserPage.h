@@ -1,12 +1,17 @@
 // The window's page: the engine policy of the kiosk. Certificate errors are accepted,
 // console messages go to a hook (the page command channel), new windows load in this page,
-// and a file dialog first stops a running load.
+// a file dialog first stops a running load, script dialogs are limited per page load
+// (rules/PageDialogRule.h; a suppressed one counts as dismissed), and main-frame navigations
+// to web hosts outside the run options' list are refused (rules/AllowedHosts.h).
 #pragma once
 
 #include <QPointer>
 #include <QWebEnginePage>
 #include <functional>
 #include <string>
+
+#include "browser/rules/AllowedHosts.h"
+#include "browser/rules/PageDialogRule.h"
 
 namespace zent {
 
@@ -22,18 +27,33 @@ class BrowserPage : public QWebEnginePage {
   BrowserPage(QWebEngineProfile* profile, QObject* parent);
   void SetConsoleHook(ConsoleHook hook) { consoleHook_ = std::move(hook); }
   bool IsLoading() const { return loading_; }
+  void SetAllowedHosts(TAllowedHosts hosts) { allowedHosts_ = std::move(hosts); }
+  // The server's host, always allowed; empty while none is known.
+  void SetServerHost(const std::string& host) { serverHost_ = host; }
 
  protected:
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                 int lineNumber, const QString& sourceID) override;
   QWebEnginePage* createWindow(WebWindowType type) override;
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
   QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;
+  void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+  bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+  bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                        QString* result) override;
 
  private:
   ConsoleHook consoleHook_;
   QPointer<PopupPage> pendingPopup_;
   bool loading_ = false;
+  TPageDialogGate dialogGate_;
+  TAllowedHosts allowedHosts_;
+  std::string serverHost_;
+  QString lastRefusedHost_;  // a page retrying one refused host logs it once
+
+  bool DialogAllowed(const QUrl& securityOrigin);
+  void DialogAnswered();
 };
 
 }  // namespace zent

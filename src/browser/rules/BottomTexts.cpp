@@ -16,20 +16,32 @@ std::string FoldKey(const std::string& address) {
 void TBottomTexts::Set(const std::string& pageAddress, const std::string& text) {
   std::string key = FoldKey(pageAddress);
   auto it = texts_.find(key);
+  if (it != texts_.end() && text.empty()) {
+    Remove(it);
+    return;
+  }
+  if (key.size() + text.size() > kMaxEntryBytes) {
+    // Too large to keep: shown once, and an older text of the page must not come back.
+    if (it != texts_.end()) Remove(it);
+    return;
+  }
   if (it == texts_.end()) {
-    if (texts_.size() >= kMaxEntries) {
-      texts_.erase(ages_.back());
-      ages_.pop_back();
-    }
     ages_.push_front(key);
+    bytes_ += key.size() + text.size();
     texts_.emplace(std::move(key), Entry{text, ages_.begin()});
-  } else if (text.empty()) {
-    ages_.erase(it->second.age);
-    texts_.erase(it);
   } else {
+    bytes_ = bytes_ - it->second.text.size() + text.size();
     it->second.text = text;
     ages_.splice(ages_.begin(), ages_, it->second.age);
   }
+  // The entry just set is the newest and within kMaxEntryBytes, so it is never the one to go.
+  while (texts_.size() > kMaxEntries || bytes_ > kMaxTotalBytes) Remove(texts_.find(ages_.back()));
+}
+
+void TBottomTexts::Remove(std::unordered_map<std::string, Entry>::iterator it) {
+  bytes_ -= it->first.size() + it->second.text.size();
+  ages_.erase(it->second.age);
+  texts_.erase(it);
 }
 
 std::optional<std::string> TBottomTexts::Find(const std::string& pageAddress) const {
@@ -41,6 +53,7 @@ std::optional<std::string> TBottomTexts::Find(const std::string& pageAddress) co
 void TBottomTexts::Clear() {
   texts_.clear();
   ages_.clear();
+  bytes_ = 0;
 }
 
 }  // namespace zent

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "browser/QtText.h"
+#include "browser/rules/PageText.h"
 #include "browser/window/WidgetEvents.h"
 #include "common/TextFill.h"
 #include "common/Utils.h"
@@ -21,6 +22,8 @@ constexpr int kPaintHoldMs = 50;
 QLabel* Label(QWidget* parent, const char* objectName) {
   auto* label = new QLabel(parent);  // owned by the parent (Qt)
   label->setObjectName(QString::fromLatin1(objectName));
+  // Page and server texts are shown as they are: markup in them must never load anything.
+  label->setTextFormat(Qt::PlainText);
   return label;
 }
 
@@ -96,8 +99,9 @@ void StatusBar::ShowPageText(const std::string& pageAddress, const std::string& 
   } else {
     paintHold_->start();
   }
-  ShowText(text);
-  pageTexts_.Set(pageAddress, text);
+  const std::string shown = PageTextForDisplay(text);
+  ShowText(shown);
+  pageTexts_.Set(pageAddress, shown);
 }
 
 void StatusBar::ShowRememberedText(const std::string& pageAddress) {

@@ -19,7 +19,8 @@ class StatusBar : public QFrame {
  public:
   explicit StatusBar(QWidget* parent);
 
-  // A page's status text, remembered for `pageAddress` and shown at once.
+  // A page's status text (as plain text, capped: rules/PageText.h), remembered for
+  // `pageAddress` and shown at once.
   void ShowPageText(const std::string& pageAddress, const std::string& text);
   // The text remembered for the page now shown, if any.
   void ShowRememberedText(const std::string& pageAddress);
