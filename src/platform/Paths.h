@@ -1,9 +1,10 @@
-// Where the program and its per-user data live.
-// Contract: no function throws; failures come back as an empty result.
+// Where the program and its per-user data live, and the process's current folder.
+// Contract: no function throws; failures come back as an empty result or an error code.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace zent::platform {
 
@@ -14,5 +15,8 @@ std::string ExecutablePath();
 // (Linux: $XDG_CONFIG_HOME, else $HOME/.config); nullopt when neither is set.
 // The folder is not created.
 std::optional<std::string> RoamingAppDataFolder();
+
+// Makes `folder` (UTF-8) the process's current folder, against which relative paths resolve.
+std::error_code SetCurrentFolder(const std::string& folder);
 
 }  // namespace zent::platform

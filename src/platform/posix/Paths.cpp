@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace zent::platform {
@@ -28,6 +29,11 @@ std::optional<std::string> RoamingAppDataFolder() {
   }
   if (folder.back() != '/') folder += '/';
   return folder;
+}
+
+std::error_code SetCurrentFolder(const std::string& folder) {
+  if (::chdir(folder.c_str()) != 0) return {errno, std::system_category()};
+  return {};
 }
 
 }  // namespace zent::platform
