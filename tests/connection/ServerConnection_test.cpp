@@ -275,8 +275,9 @@ TEST_F(ServerConnectionTest, TheDisconnectNoticeRunsOffTheOwnersThreadAndClosing
 }
 
 TEST_F(ServerConnectionTest, ANoticeToASilentServerEndsAtItsTimeOut) {
-  SilentListener silent;
-  SaveServerConfig("127.0.0.1", static_cast<uint16_t>(silent.port), "lumo7/");
+  zent::testing::LoopbackListener silent;
+  ASSERT_TRUE(silent.Open());
+  SaveServerConfig("127.0.0.1", silent.Port(), "lumo7/");
   options_.disconnect = {200ms, 200ms};
   auto connection = Make(1);
   std::atomic<bool> afterwards{false};
