@@ -13,14 +13,18 @@ function(zent_module name)
   target_link_libraries(zent_${name} PUBLIC ${M_DEPS})
 endfunction()
 
-# One GoogleTest program per module: every .cpp file in tests/<module>/.
+# One GoogleTest program per module: every .cpp file in tests/<module>/. TIMEOUT raises a
+# case's time-out for programs whose cases wait on other processes; RESOURCE_LOCK names a
+# machine-wide resource the cases hold one at a time.
 function(zent_module_tests name)
-  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;RESOURCE_LOCK" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   if(NOT srcs)
     return()
   endif()
   add_executable(${name}_tests ${srcs})
+  # The target "unit_tests" builds every such program (and nothing else).
+  set_property(GLOBAL APPEND PROPERTY ZENT_UNIT_TEST_PROGRAMS ${name}_tests)
   target_link_libraries(${name}_tests PRIVATE ${T_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
   # Shared header-only test fixtures: "support/…".
   target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -35,5 +39,12 @@ function(zent_module_tests name)
   if(ZENT_SANITIZE)
     set(case_timeout 120)
   endif()
-  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} TIMEOUT ${case_timeout})
+  if(T_TIMEOUT AND T_TIMEOUT GREATER case_timeout)
+    set(case_timeout ${T_TIMEOUT})
+  endif()
+  set(props LABELS ${name} TIMEOUT ${case_timeout})
+  if(T_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()

@@ -9,6 +9,9 @@
 # The far side's namespace is exported as ZENT_PEER_NETNS; run a command there with
 #   nsenter --net="$ZENT_PEER_NETNS" CMD...
 # Usage: scripts/netns.sh run CMD [ARGS...]      (needs root or user namespaces)
+#        scripts/netns.sh own CMD [ARGS...]      a namespace of its own even inside another
+#                                                 one, so commands that use the same fixed
+#                                                 ports can run side by side
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -17,6 +20,10 @@ case "${1:-}" in
   run)
     shift
     if [ "${ZENT_NETNS:-}" = 1 ]; then exec "$@"; fi
+    exec unshare --net --mount --fork -- "$here/netns.sh" __inside "$@"
+    ;;
+  own)
+    shift
     exec unshare --net --mount --fork -- "$here/netns.sh" __inside "$@"
     ;;
   __inside)
@@ -43,7 +50,7 @@ case "${1:-}" in
     "$@"
     ;;
   *)
-    echo "usage: $0 run CMD [ARGS...]" >&2
+    echo "usage: $0 run|own CMD [ARGS...]" >&2
     exit 2
     ;;
 esac

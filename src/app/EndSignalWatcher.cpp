@@ -12,12 +12,11 @@
 namespace zent {
 
 EndSignalWatcher::EndSignalWatcher() {
-  int fd = -1;
-  if (auto ec = platform::CatchEndSignals(fd)) {
+  if (auto ec = platform::CatchEndSignals(pending_)) {
     AppLog().Log(2, Format("End signals: %s", ec.message().c_str()));
     return;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  notifier_ = std::make_unique<QSocketNotifier>(pending_.EventLoopSocket(), QSocketNotifier::Read);
   notifier_->setEnabled(false);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &EndSignalWatcher::OnRequest);
 }
@@ -28,7 +27,7 @@ void EndSignalWatcher::CloseOnRequest(MainWindow* form) {
 }
 
 void EndSignalWatcher::OnRequest() {
-  const int signalNumber = platform::TakeEndSignal(static_cast<int>(notifier_->socket()));
+  const int signalNumber = platform::TakeEndSignal(pending_);
   if (signalNumber == 0 || !form_) return;
   notifier_->setEnabled(false);  // one close; a second request ends the process at once
   char buffer[24];

@@ -8,6 +8,8 @@
 #include <QSocketNotifier>
 #include <memory>
 
+#include "platform/Handle.h"
+
 namespace zent {
 
 class MainWindow;
@@ -26,6 +28,7 @@ class EndSignalWatcher : public QObject {
   void OnRequest();
 
   MainWindow* form_ = nullptr;
+  platform::ReadableHandle pending_;
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -1,8 +1,6 @@
 // The program's entry: decides the process role, keeps one running instance per role,
 // configures the browser engine and runs the main window until it closes. Services that
 // start with the program plug into the marked steps.
-#include <unistd.h>
-
 #include <QApplication>
 #include <exception>
 #include <memory>
@@ -30,6 +28,7 @@
 #include "platform/Clock.h"
 #include "platform/Memory.h"
 #include "platform/NamedLock.h"
+#include "platform/Paths.h"
 #include "platform/RoleNotice.h"
 #include "update/CheckUpdateApp.h"
 #include "update/UpdateThread.h"
@@ -40,8 +39,8 @@ using namespace zent;
 
 // Tells the running instance of this role to come to the front; never waits for it.
 void NotifyRunningInstance(const std::string& instanceName) {
-  const int reached = platform::BroadcastRoleNotice(
-      platform::RoleNoticeFolder(instanceName), {kActivateMessage, platform::TickCount(), 2});
+  const int reached =
+      platform::BroadcastRoleNotice(instanceName, {kActivateMessage, platform::TickCount(), 2});
   AppLog().LogFmt(0, "Instance running: activation notice sent to %d process(es)", reached);
 }
 
@@ -71,9 +70,8 @@ void EnterExecutableFolder() {
   const std::string exe = GetAppFileName();
   const size_t cut = exe.rfind('/');
   if (cut == std::string::npos) return;
-  if (::chdir(exe.substr(0, cut + 1).c_str()) != 0) {
-    // Relative paths are not relied on; nothing else to do.
-  }
+  // Relative paths are not relied on: a failure changes nothing else.
+  [[maybe_unused]] const std::error_code ec = platform::SetCurrentFolder(exe.substr(0, cut + 1));
 }
 
 int Run(int argc, char** argv) {

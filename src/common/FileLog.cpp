@@ -13,6 +13,7 @@
 #include "common/LogNames.h"
 #include "common/Utils.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/FsPath.h"
 #include "platform/NamedLock.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -66,7 +67,7 @@ void AppendNumber(std::string& out, uint32_t n) {
 std::string RootFromExecutable() {
   const std::string exe = platform::ExecutablePath();
   if (exe.empty()) return "Logs/";  // no executable path: beside the working folder
-  return fs::path(exe).parent_path().string() + "/Logs/";
+  return platform::Utf8Of(platform::FsPath(exe).parent_path()) + "/Logs/";
 }
 
 }  // namespace
@@ -169,12 +170,12 @@ namespace {
 
 void CreateFolder(const std::string& folder) {
   std::error_code ec;
-  if (fs::is_directory(folder, ec)) return;
+  if (fs::is_directory(platform::FsPath(folder), ec)) return;
   std::lock_guard lock(FileLogModule::Get().DirLock());
   std::string path = folder;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
-  fs::create_directories(path, ec);
-  if (ec || !fs::is_directory(path)) {
+  fs::create_directories(platform::FsPath(path), ec);
+  if (ec || !fs::is_directory(platform::FsPath(path))) {
     if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
     throw EFileLogError(Format("创建目录失败[%s]: %s", folder.c_str(), ec.message().c_str()));
   }
@@ -188,10 +189,10 @@ void RemoveExpiredFolders(const std::string& root) {
   const sys_days today{year{now.year} / month{static_cast<unsigned>(now.month)} /
                        day{static_cast<unsigned>(now.day)}};
   std::error_code ec;
-  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(platform::FsPath(root), ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code ignored;
     if (!it->is_directory(ignored)) continue;
-    const auto date = ParseLogFolderDate(it->path().filename().string());
+    const auto date = ParseLogFolderDate(platform::Utf8Of(it->path().filename()));
     if (date && (today - *date).count() >= kRetentionDays) fs::remove_all(it->path(), ignored);
   }
 }
@@ -257,7 +258,7 @@ TFileLog::TFileLog(const std::string& AName, const std::string& AWorkPath, const
   }
   if (FName.empty()) {
     if (!module.ClaimDefaultName()) throw EFileLogError("默认名称日志已存在");
-    FName = fs::path(platform::ExecutablePath()).stem().string();
+    FName = platform::Utf8Of(platform::FsPath(platform::ExecutablePath()).stem());
   }
   if (FName.empty()) throw EFileLogError("日志文件名不能为空");
 
@@ -402,9 +403,9 @@ void TFileLog::OpenFiles() {
 
   if (FWaitMutex.load() && !FMutexHandle) {
     std::error_code ec;
-    fs::path full = fs::absolute(p.logFile, ec);
+    fs::path full = fs::absolute(platform::FsPath(p.logFile), ec);
     auto lock = std::make_unique<platform::NamedLock>("Global\\" +
-                                                      AsciiLower(ec ? p.logFile : full.string()));
+                                                      AsciiLower(ec ? p.logFile : platform::Utf8Of(full)));
     ec = lock->Lock(FWaitTimeout.load());
     if (ec == std::errc::timed_out) throw EFileLogError("文件被占用");
     if (ec) throw EFileLogError(Format("文件被占用[%s]: %s", p.logFile.c_str(), ec.message().c_str()));

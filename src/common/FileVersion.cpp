@@ -7,6 +7,7 @@
 
 #include "common/Format.h"
 #include "common/VersionResource.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace version {
@@ -92,7 +93,7 @@ bool GetFileInfo(const std::string& fileName, TFileInfo& info,
   Clear(info, extraKeys.size());
   // Only regular files: opening a FIFO or a device would block or read without end.
   std::error_code ec;
-  const std::filesystem::path path(fileName);
+  const std::filesystem::path path = platform::FsPath(fileName);
   if (fileName.empty() || !std::filesystem::is_regular_file(path, ec)) return false;
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) return false;

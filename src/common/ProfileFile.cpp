@@ -4,6 +4,7 @@
 
 #include "common/Format.h"
 #include "platform/AtomicFile.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -16,7 +17,7 @@ std::string ReadForLookup(const std::string& fileName) {
 }
 
 std::string FolderOf(const std::string& fileName) {
-  const std::string folder = std::filesystem::path(fileName).parent_path().string();
+  const std::string folder = platform::Utf8Of(platform::FsPath(fileName).parent_path());
   return folder.empty() ? std::string(".") : folder;
 }
 

@@ -10,6 +10,7 @@
 #include "common/Format.h"
 #include "common/ProfileFile.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/FsPath.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 
@@ -23,14 +24,14 @@ constexpr char kServer[] = "LumoServer";
 
 bool FileExists(const std::string& fileName) {
   std::error_code ec;
-  return std::filesystem::exists(fileName, ec);
+  return std::filesystem::exists(platform::FsPath(fileName), ec);
 }
 
 // The writers create the whole folder path first; a failure shows up as the write's error.
 ProfileFile ConfigForWriting() {
   const std::string fileName = GetConfigFileName();
   std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(fileName).parent_path(), ignored);
+  std::filesystem::create_directories(platform::FsPath(fileName).parent_path(), ignored);
   return ProfileFile(fileName);
 }
 
@@ -49,7 +50,7 @@ std::string GetConfigFileName() {
   // One level only, as the caller expects of this name lookup; when it cannot be created,
   // reads give the defaults and writes report their own failure.
   std::error_code ignored;
-  std::filesystem::create_directory(folder, ignored);
+  std::filesystem::create_directory(platform::FsPath(folder), ignored);
   return folder + kConfigFile;
 }
 

@@ -11,6 +11,7 @@
 #include "common/TextFill.h"
 #include "common/Utils.h"
 #include "lang/Translate.h"
+#include "platform/FsPath.h"
 #include "platform/NamedLock.h"
 #include "platform/Net.h"
 #include "platform/Shell.h"
@@ -22,7 +23,7 @@ namespace {
 
 bool IsFile(const std::string& path) {
   std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+  return !path.empty() && std::filesystem::is_regular_file(platform::FsPath(path), ec);
 }
 
 std::string FolderOfPath(const std::string& path) {

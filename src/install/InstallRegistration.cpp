@@ -8,6 +8,7 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 #include "platform/LocalTime.h"
 #include "platform/Registry.h"
 
@@ -28,7 +29,7 @@ bool IsExistingFolder(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   if (path.empty()) return false;
   std::error_code ec;
-  return std::filesystem::is_directory(std::filesystem::symlink_status(path, ec));
+  return std::filesystem::is_directory(std::filesystem::symlink_status(platform::FsPath(path), ec));
 }
 
 }  // namespace

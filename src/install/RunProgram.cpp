@@ -7,6 +7,7 @@
 #include "common/FileLog.h"
 #include "common/Utils.h"
 #include "platform/DebugOutput.h"
+#include "platform/FsPath.h"
 #include "platform/Process.h"
 
 namespace zent {
@@ -30,13 +31,13 @@ uint32_t RunProgram(const std::string& file, const std::vector<std::string>& par
   if (file.empty()) return 0;
   // The child starts in the file's folder, so a relative name must not be read from there.
   std::error_code ec;
-  const std::filesystem::path program = std::filesystem::absolute(file, ec);
+  const std::filesystem::path program = std::filesystem::absolute(platform::FsPath(file), ec);
   if (ec) return 0;
   platform::SpawnOptions options;
-  options.workingDirectory = program.parent_path().string();
+  options.workingDirectory = platform::Utf8Of(program.parent_path());
   options.newSession = true;
   uint32_t pid = 0;
-  if (platform::SpawnProcess(program.string(), parameters, options, pid)) return 0;
+  if (platform::SpawnProcess(platform::Utf8Of(program), parameters, options, pid)) return 0;
   if (wait) {
     platform::WaitProcess(pid, 0xFFFFFFFFu);
   } else {
@@ -52,7 +53,7 @@ uint32_t RunNFCCheckProgram(const std::string& folder) {
   platform::OutputDebugString("  File:" + file);
   uint32_t pid = 0;
   std::error_code ec;
-  if (!folder.empty() && std::filesystem::is_regular_file(file, ec)) {
+  if (!folder.empty() && std::filesystem::is_regular_file(platform::FsPath(file), ec)) {
     platform::OutputDebugString("  Run-Begin");
     pid = RunProgram(file, {}, false);
     if (pid == 0) AppLog().Log(2, "RunNFCCheckProgram: " + file + " could not be started");

@@ -8,6 +8,7 @@
 #include "common/FileLog.h"
 #include "common/ProfileFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/FsPath.h"
 #include "platform/TextCase.h"
 
 namespace zent {
@@ -75,32 +76,33 @@ void LanguageSelection::SetLanguageResPath(const std::string& folder, const std:
   const std::lock_guard serial(setPathLock_);
   ForgetDiscovery();
   std::error_code ec;
-  const fs::path dir = fs::absolute(folder, ec);
+  const fs::path dir = fs::absolute(platform::FsPath(folder), ec);
   if (ec || !fs::is_directory(dir, ec)) return;
 
   // Name order, so that "the first file listed" is the same on every file system.
   std::vector<fs::path> files;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
-    if (it->is_regular_file(typeError) && MatchesFilePattern(it->path().filename().string(), pattern))
+    if (it->is_regular_file(typeError) && MatchesFilePattern(platform::Utf8Of(it->path().filename()), pattern))
       files.push_back(it->path());
   }
-  if (ec) AppLog().Log(2, "语言文件夹[" + dir.string() + "]无法列出: " + ec.message());
+  if (ec) AppLog().Log(2, "语言文件夹[" + platform::Utf8Of(dir) + "]无法列出: " + ec.message());
   std::sort(files.begin(), files.end());
 
   std::vector<TLanguageInfo> found;
-  for (const fs::path& file : files) {
+  for (const fs::path& path : files) {
+    const std::string file = platform::Utf8Of(path);
     try {
       TSRData type;
-      if (!TSRPackage::ReadFileType(file.string(), type)) {
-        AppLog().Log(2, "语言文件[" + file.string() + "]的版本不受支持");
+      if (!TSRPackage::ReadFileType(file, type)) {
+        AppLog().Log(2, "语言文件[" + file + "]的版本不受支持");
         continue;
       }
       const bool known = std::any_of(found.begin(), found.end(),
                                      [&](const TLanguageInfo& l) { return l.Language.ID == type.ID; });
-      if (!known) found.push_back({file.string(), {type.ID, type.Value}});
+      if (!known) found.push_back({file, {type.ID, type.Value}});
     } catch (const std::exception& e) {
-      AppLog().Log("语言文件[" + file.string() + "]不可用: ", e);
+      AppLog().Log("语言文件[" + file + "]不可用: ", e);
     }
   }
   std::stable_sort(found.begin(), found.end(), [](const TLanguageInfo& a, const TLanguageInfo& b) {
@@ -126,7 +128,7 @@ void LanguageSelection::SetLanguageResPath(const std::string& folder, const std:
   }
 
   const fs::path overrides = dir / kOverridesFile;
-  if (fs::exists(overrides, ec)) ReadOverrides(overrides.string());
+  if (fs::exists(overrides, ec)) ReadOverrides(platform::Utf8Of(overrides));
 }
 
 void LanguageSelection::ReadOverrides(const std::string& fileName) {
@@ -152,7 +154,7 @@ std::shared_ptr<TLanguageResource> LanguageSelection::LoadResource(const std::st
   for (const auto& r : resources_)
     if (r->ID() == id) return r;
   std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) return nullptr;
+  if (!fs::is_regular_file(platform::FsPath(file), ec)) return nullptr;
   auto resource = std::make_shared<TLanguageResource>();
   resource->Load(id, file);  // kept even when unreadable: its lookups then fall back
   resources_.push_back(resource);

@@ -11,6 +11,7 @@
 
 #include "common/Encoding.h"
 #include "common/Format.h"
+#include "platform/FsPath.h"
 #include "platform/TextCase.h"
 
 namespace zent {
@@ -77,10 +78,10 @@ void PutUtf16Text(std::ostream& out, std::string_view utf8) {
 // Opens an existing package file for reading; a missing file is the caller's error.
 std::ifstream OpenExisting(const std::string& fileName) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(fileName, ec))
+  if (!std::filesystem::is_regular_file(platform::FsPath(fileName), ec))
     throw Exception(Format("文件\"%s\"不存在", fileName.c_str()));
   // Linux has no share modes: a writer elsewhere is not kept out while we read.
-  std::ifstream in(fileName, std::ios::binary);
+  std::ifstream in(platform::FsPath(fileName), std::ios::binary);
   if (!in) throw ESRFormatError(Format("语言文件无法读取[%s]", fileName.c_str()));
   return in;
 }
@@ -122,7 +123,7 @@ bool TSRPackage::ReadFileType(const std::string& fileName, TSRData& type) {
 }
 
 void TSRPackage::Save(const std::string& fileName) const {
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  std::ofstream out(platform::FsPath(fileName), std::ios::binary | std::ios::trunc);
   if (!out) throw ESRFormatError(Format("语言文件无法写入[%s]", fileName.c_str()));
   Save(out);
   out.close();

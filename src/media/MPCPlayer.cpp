@@ -10,6 +10,7 @@
 #include "common/ProfileFile.h"
 #include "common/TextFill.h"
 #include "lang/Translate.h"
+#include "platform/FsPath.h"
 #include "platform/Process.h"
 
 namespace zent {
@@ -42,7 +43,7 @@ void TMPCPlayer::Stop() {
 void TMPCPlayer::WriteWindowRect(const TScreenRect& rect) {
   // A folder that cannot be made shows up as the failure to write the file.
   std::error_code ignored;
-  std::filesystem::create_directory(FPath, ignored);
+  std::filesystem::create_directory(platform::FsPath(FPath), ignored);
   ProfileFile(FIniFile).WriteString(kPlayerSettingsSection, kPlayerWindowRectKey, EncodeWindowRect(rect));
 }
 

@@ -17,8 +17,8 @@ class TPlayerWindows {
   virtual bool SkipTaskbar(uint32_t window) = 0;
 };
 
-// The X11 desktop of $DISPLAY (_NET_WM_PID, _NET_WM_STATE_SKIP_TASKBAR). With no display
-// reachable, every window look finds nothing.
+// The desktop's windows (platform::DesktopWindows). With no display reachable, every window
+// look finds nothing.
 std::unique_ptr<TPlayerWindows> MakeDesktopPlayerWindows();
 
 }  // namespace zent

@@ -6,7 +6,9 @@
 
 namespace zent::platform {
 
-// Monotonic milliseconds since an unspecified start, cut to 32 bits.
+// Monotonic milliseconds since an unspecified start (the same start in every process).
+int64_t MonotonicMs() noexcept;
+// The same, cut to 32 bits.
 uint32_t TickCount() noexcept;
 
 }  // namespace zent::platform

@@ -8,14 +8,17 @@
 
 #include <system_error>
 
+#include "platform/Handle.h"
+
 namespace zent::platform {
 
-// Installs the handlers (once per process; later calls give the same descriptor). `readFd`
-// receives the non-blocking read end of the pipe, readable whenever a request is pending.
-std::error_code CatchEndSignals(int& readFd);
+// Installs the handlers (once per process; later calls give the same handle). `pending`
+// receives the process-wide handle that is readable whenever a request is pending; it stays
+// valid for the life of the process.
+std::error_code CatchEndSignals(ReadableHandle& pending);
 
-// Takes the next pending request from the pipe: its signal number, or 0 when none is pending.
-int TakeEndSignal(int readFd);
+// Takes the next pending request: its signal number, or 0 when none is pending.
+int TakeEndSignal(ReadableHandle pending);
 
 // "SIGTERM", "SIGINT", "SIGHUP", or "signal N".
 const char* EndSignalName(int signalNumber, char (&buffer)[24]);

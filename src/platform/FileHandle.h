@@ -9,6 +9,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/Handle.h"
+
 namespace zent::platform {
 
 class FileHandle {
@@ -25,7 +27,7 @@ class FileHandle {
   // Linux has no share modes: others may still write to the file.
   std::error_code Open(const std::string& path);
   void Close() noexcept;
-  bool IsOpen() const noexcept { return fd_ >= 0; }
+  bool IsOpen() const noexcept { return handle_ != kNoHandle; }
   const std::string& Path() const noexcept { return path_; }
 
   // The file's current length.
@@ -38,7 +40,7 @@ class FileHandle {
   std::error_code Flush();
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   std::string path_;
 };
 

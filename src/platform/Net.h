@@ -12,6 +12,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/Handle.h"
+
 namespace zent::platform {
 
 // Dotted (or classic short) IPv4 text to an address; nullopt when it is no address.
@@ -35,14 +37,15 @@ class WakeEvent {
   WakeEvent(const WakeEvent&) = delete;
   WakeEvent& operator=(const WakeEvent&) = delete;
 
-  bool Valid() const noexcept { return handle_ >= 0; }
+  bool Valid() const noexcept { return handle_ != kNoHandle; }
   void Signal() noexcept;
   // Clears the signal; true when it was raised.
   bool Consume() noexcept;
-  int NativeHandle() const noexcept { return handle_; }
+  // For the platform layer's implementation files.
+  NativeHandle Native() const noexcept { return handle_; }
 
  private:
-  int handle_ = -1;
+  NativeHandle handle_ = kNoHandle;
 };
 
 class UdpSocket {

@@ -1,9 +1,10 @@
-// Where the program and its per-user data live.
-// Contract: no function throws; failures come back as an empty result.
+// Where the program and its per-user data live, and the process's current folder.
+// Contract: no function throws; failures come back as an empty result or an error code.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace zent::platform {
 
@@ -18,5 +19,8 @@ std::optional<std::string> RoamingAppDataFolder();
 // Whether the running user may create and remove files in `folder` (access(2) with write and
 // search permission, as the effective user); false for a missing folder.
 bool IsWritableFolder(const std::string& folder);
+
+// Makes `folder` (UTF-8) the process's current folder, against which relative paths resolve.
+std::error_code SetCurrentFolder(const std::string& folder);
 
 }  // namespace zent::platform

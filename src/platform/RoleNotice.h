@@ -1,13 +1,17 @@
 // Notices between the processes of one role: the counterpart of a window message that a
-// second start broadcasts to the running instance. Every receiving process binds a datagram
-// socket in the role's folder; a sender drops one datagram into every socket there and never
-// waits for a receiver. Contract: nothing throws; failures come back as error codes.
+// second start broadcasts to the running instance. Every receiving process of a role listens;
+// a sender drops one notice at every listener of the role and never waits for a receiver.
+// Roles are names (any text); where and how listeners are found is the platform's business
+// (POSIX: a datagram socket per process in a per-role folder of the user's runtime folder,
+// private to the user). Contract: nothing throws; failures come back as error codes.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <system_error>
+
+#include "platform/Handle.h"
 
 namespace zent::platform {
 
@@ -18,12 +22,7 @@ struct RoleNotice {
   uint32_t lParam = 0;
 };
 
-// The folder of a role's sockets: "<runtime folder>/zent-notice/<encoded role name>", where the
-// runtime folder is $XDG_RUNTIME_DIR, else /tmp/zent-<uid>. Not created here.
-std::string RoleNoticeFolder(const std::string& roleName);
-
-// A bound, non-blocking socket in the role's folder that receives notices for this process.
-// The socket file is removed when the receiver goes.
+// This process's listener for a role's notices; it stops listening when it goes.
 class RoleNoticeReceiver {
  public:
   RoleNoticeReceiver() = default;
@@ -31,23 +30,23 @@ class RoleNoticeReceiver {
   RoleNoticeReceiver(const RoleNoticeReceiver&) = delete;
   RoleNoticeReceiver& operator=(const RoleNoticeReceiver&) = delete;
 
-  // Creates the folder (private to the user) and binds "<pid>.sock" in it.
-  std::error_code Open(const std::string& folder);
+  // Starts listening for the role's notices.
+  std::error_code Open(const std::string& roleName);
   void Close();
-  // The descriptor to watch for readability; -1 when not open.
-  int Fd() const { return fd_; }
+  // Readable while a notice waits; not Valid() when not open.
+  ReadableHandle Readable() const { return ReadableHandle(handle_); }
   // The next waiting notice; nullopt when none waits (or a datagram was malformed, which is
   // dropped).
   std::optional<RoleNotice> Read();
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   std::string path_;
 };
 
-// Sends the notice to every socket in the folder except this process's own. Sockets of
-// processes that are gone (the connection is refused) are deleted. Returns how many
-// receivers took the notice; a missing folder means none.
-int BroadcastRoleNotice(const std::string& folder, const RoleNotice& notice);
+// Sends the notice to every listener of the role except this process's own. What listeners
+// of processes that are gone leave behind is removed. Returns how many receivers took the
+// notice; a role nobody ever listened to has none.
+int BroadcastRoleNotice(const std::string& roleName, const RoleNotice& notice);
 
 }  // namespace zent::platform

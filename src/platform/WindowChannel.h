@@ -1,8 +1,9 @@
 // A window reachable by its identity caption from another process, and a request to it that
 // the sender waits for: the counterpart of finding a top-level window by its caption and
 // sending it a message. The window's process serves a stream socket named after the identity
-// in the runtime folder; a caller connects, sends one message number and reads the answers:
-// a receipt at once, then the outcome once the window has handled the message.
+// private to the user (POSIX: a stream socket in the user's runtime folder); a caller connects,
+// sends one message number and reads the answers: a receipt at once, then the outcome once
+// the window has handled the message.
 // Contract: nothing throws; failures come back as error codes or a status.
 #pragma once
 
@@ -12,25 +13,23 @@
 #include <string>
 #include <system_error>
 
+#include "platform/Handle.h"
+
 namespace zent::platform {
 
-// "<runtime folder>/zent-window/<digest of the identity>.sock"; the runtime folder is
-// $XDG_RUNTIME_DIR, else /tmp/zent-<uid>. A digest keeps the path within the socket
-// address limit whatever the identity.
-std::string WindowChannelPath(const std::string& identity);
-
-// One connected caller on the serving side. Non-blocking; the descriptor closes with it.
+// One connected caller on the serving side. Non-blocking; the connection closes with it.
 class WindowChannelPeer {
  public:
-  explicit WindowChannelPeer(int fd) : fd_(fd) {}
   ~WindowChannelPeer();
-  WindowChannelPeer(WindowChannelPeer&& other) noexcept : fd_(other.fd_), got_(other.got_), buf_(other.buf_) {
-    other.fd_ = -1;
+  WindowChannelPeer(WindowChannelPeer&& other) noexcept
+      : handle_(other.handle_), got_(other.got_), buf_(other.buf_) {
+    other.handle_ = kNoHandle;
   }
   WindowChannelPeer& operator=(WindowChannelPeer&&) = delete;
   WindowChannelPeer(const WindowChannelPeer&) = delete;
 
-  int Fd() const { return fd_; }
+  // Readable while more of the message (or the caller's hang-up) waits.
+  ReadableHandle Readable() const { return ReadableHandle(handle_); }
   // Takes what has arrived. The message number once all of it is in; nullopt while it is
   // incomplete. `ended` becomes true when the caller hung up or the connection failed.
   std::optional<uint32_t> ReadMessage(bool& ended);
@@ -38,7 +37,10 @@ class WindowChannelPeer {
   bool Answer(uint32_t word);
 
  private:
-  int fd_ = -1;
+  friend class WindowChannelServer;
+  explicit WindowChannelPeer(NativeHandle handle) : handle_(handle) {}
+
+  NativeHandle handle_ = kNoHandle;
   size_t got_ = 0;
   uint32_t buf_ = 0;
 };
@@ -50,19 +52,18 @@ class WindowChannelServer {
   WindowChannelServer(const WindowChannelServer&) = delete;
   WindowChannelServer& operator=(const WindowChannelServer&) = delete;
 
-  // Binds and listens at the identity's path (the folder created private to the user).
-  // A socket file left by a process that is gone is replaced; one that a live process
-  // serves is kept and address_in_use returned.
+  // Serves the identity. What a process that is gone left behind is replaced; an identity
+  // that a live process serves stays its own and address_in_use is returned.
   std::error_code Open(const std::string& identity);
-  // Removes the socket file unless another server has replaced it since.
+  // Stops serving (the name is left alone when another server has taken it over since).
   void Close();
-  // The listening descriptor to watch for readability; -1 when not open.
-  int Fd() const { return fd_; }
+  // Readable while a caller waits to be accepted; not Valid() when not open.
+  ReadableHandle Readable() const { return ReadableHandle(handle_); }
   // A waiting caller, or nullopt when none waits.
   std::optional<WindowChannelPeer> Accept();
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   std::string path_;
   unsigned long long inode_ = 0;
 };

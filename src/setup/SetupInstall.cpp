@@ -1,7 +1,5 @@
 #include "setup/SetupInstall.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +9,7 @@
 #include "common/PrivatePath.h"
 #include "common/Utils.h"
 #include "install/InstallRegistration.h"
+#include "platform/Console.h"
 #include "platform/InstallFiles.h"
 #include "platform/Process.h"
 #include "setup/SetupArchive.h"
@@ -95,7 +94,7 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
     return kSetupNotBegun;
   }
   RemoveOldStaging(target);
-  const std::string staging = target + kStagingPrefix + std::to_string(::getpid()) + "/";
+  const std::string staging = target + kStagingPrefix + std::to_string(platform::CurrentProcessId()) + "/";
   std::vector<PayloadEntry> entries;
   try {
     // 1. Everything into the hidden folder, on disk before anything installed is touched.
@@ -169,7 +168,7 @@ int RunSetup(const std::string& self, const std::vector<std::string>& args) {
     }
   }
   if (!options.silent) {
-    if (!::isatty(STDIN_FILENO)) {
+    if (!platform::StandardInputIsTerminal()) {
       std::fprintf(stderr, "安装到 %s 需要确认；无人值守时请使用 /SILENT。\n", target.c_str());
       return kSetupNotBegun;
     }

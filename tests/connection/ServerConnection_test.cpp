@@ -19,6 +19,7 @@
 #include "config/Config.h"
 #include "connection/ServerConnection.h"
 #include "support/HttpTestServer.h"
+#include "support/LoopbackListener.h"
 #include "support/StalledPort.h"
 
 namespace zent {
@@ -108,26 +109,6 @@ class DirectionalServer {
   zent::testing::HttpTestServer server_;
 };
 
-// Accepts connections and never answers: a server that black-holes its port.
-class SilentListener {
- public:
-  SilentListener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) == 0 && ::listen(fd_, 16) == 0 &&
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      port = ntohs(addr.sin_port);
-    }
-  }
-  ~SilentListener() { ::close(fd_); }
-  int port = 0;
-
- private:
-  int fd_ = -1;
-};
 
 class ServerConnectionTest : public ::testing::Test {
  protected:
@@ -254,12 +235,13 @@ TEST_F(ServerConnectionTest, SearchReportsArriveOnTheOwnersThreadAndRepeatUntilF
 TEST_F(ServerConnectionTest, ASilentServerNeverHoldsTheOwnerAndAStopEndsTheQueryAtOnce) {
   // One server accepts and never answers; the other never accepts (its connection requests
   // go unanswered), so the query still waits in its connect phase when it is stopped.
-  SilentListener silent;
+  // Connections complete and are never answered: a server that black-holes its port.
+  zent::testing::LoopbackListener silent;
+  ASSERT_TRUE(silent.Open());
   zent::testing::StalledPort stalled;
-  ASSERT_GT(silent.port, 0);
   ASSERT_GT(stalled.port, 0);
-  for (const int port : {silent.port, static_cast<int>(stalled.port)}) {
-    SCOPED_TRACE(port == silent.port ? "no answer" : "no connection");
+  for (const int port : {static_cast<int>(silent.Port()), static_cast<int>(stalled.port)}) {
+    SCOPED_TRACE(port == silent.Port() ? "no answer" : "no connection");
     auto connection = Make(static_cast<uint16_t>(port));
     auto start = Clock::now();
     connection->BrowserReady();
@@ -293,8 +275,9 @@ TEST_F(ServerConnectionTest, TheDisconnectNoticeRunsOffTheOwnersThreadAndClosing
 }
 
 TEST_F(ServerConnectionTest, ANoticeToASilentServerEndsAtItsTimeOut) {
-  SilentListener silent;
-  SaveServerConfig("127.0.0.1", static_cast<uint16_t>(silent.port), "lumo7/");
+  zent::testing::LoopbackListener silent;
+  ASSERT_TRUE(silent.Open());
+  SaveServerConfig("127.0.0.1", silent.Port(), "lumo7/");
   options_.disconnect = {200ms, 200ms};
   auto connection = Make(1);
   std::atomic<bool> afterwards{false};

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-
 #include "Responder.h"
+#include "support/ReportLog.h"
 
 namespace zent {
 namespace {
@@ -26,34 +24,20 @@ std::vector<uint8_t> Answer(const char* text) {
 }
 
 // Collects the reports a finder makes, so a test can wait for them.
-class Reports {
+struct Report {
+  std::string tag;
+  bool found;
+  TReplyData rd;
+  std::string error;
+};
+class Reports : public testing::ReportLog<Report> {
  public:
   FoundCallback Callback(std::string tag) {
     return [this, tag](bool found, const TReplyData& rd, const std::string& error) {
-      std::lock_guard lock(mutex_);
-      list_.push_back({tag, found, rd, error});
-      cv_.notify_all();
+      Add({tag, found, rd, error});
     };
   }
-  bool WaitFor(size_t n) {
-    std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, 10s, [&] { return list_.size() >= n; });
-  }
-  struct Report {
-    std::string tag;
-    bool found;
-    TReplyData rd;
-    std::string error;
-  };
-  std::vector<Report> List() {
-    std::lock_guard lock(mutex_);
-    return list_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<Report> list_;
+  bool WaitFor(size_t n) { return ReportLog::WaitFor(n, 10s); }
 };
 
 TUdpClientOptions AimedAt(const Responder& r) { return {"127.0.0.1", r.Port(), false}; }

@@ -11,7 +11,7 @@ import shutil
 import struct
 import time
 
-from harness import APP_URL, E2ETestCase, wait_for
+from harness import APP_URL, E2ETestCase, HarnessError, wait_for
 
 STATUS_BAR_H = 18
 ENGLISH_TITLE = "Kestra Restaurant Management System"
@@ -30,6 +30,30 @@ def package_bytes(lang_id, name, texts):
     return out
 
 
+CARET_MAX_W = 3   # pixels: a text caret is a thin vertical bar
+CARET_MAX_H = 40  # taller than the tallest line of text the dialogs show
+
+
+def only_caret_differs(before, after, width):
+    """True when two RGB pictures of the same size are equal, or differ only inside one bar
+    at most CARET_MAX_W wide and CARET_MAX_H high (a text caret that blinked in between)."""
+    if len(before) != len(after):
+        return False
+    if before == after:
+        return True
+    row = width * 3
+    rows = [r for r in range(len(after) // row) if before[r * row:(r + 1) * row] != after[r * row:(r + 1) * row]]
+    if rows[-1] - rows[0] + 1 > CARET_MAX_H:
+        return False
+    columns = set()
+    for r in rows:
+        base = r * row
+        columns.update(i // 3 for i in range(row) if before[base + i] != after[base + i])
+        if max(columns) - min(columns) + 1 > CARET_MAX_W:
+            return False
+    return True
+
+
 class LanguageCase(E2ETestCase):
     server_at_start = False  # the window stays on its loading screen until the test starts one
 
@@ -41,13 +65,16 @@ class LanguageCase(E2ETestCase):
             f.write(f"[Lang]\nid={lang_id}\n")
 
     def settled(self, wid):
-        """Waits until the window's picture stops changing, so a screenshot shows it drawn."""
+        """Waits until the window's picture stops changing, so a screenshot shows it drawn.
+        A blinking text caret is the one change that never stops: two pictures that differ
+        only within a caret-sized bar count as the same."""
         x, y, w, h = self.display.geometry(wid)
         last = [None]
 
         def same_twice():
             now = self.display.grab_rgb(x, y, w, h)
-            done = now == last[0] and len(set(now[i] for i in range(0, len(now), 997))) > 1
+            done = (last[0] is not None and only_caret_differs(last[0], now, w)
+                    and len(set(now[i] for i in range(0, len(now), 997))) > 1)
             last[0] = now
             if not done:
                 time.sleep(0.3)
@@ -70,6 +97,14 @@ class LanguageCase(E2ETestCase):
     def caption(self, prog):
         return self.display.window_name(prog.window() or 0)
 
+    def wait_caption(self, prog, title, what):
+        """Waits for the main window's caption; a time-out names every window the program has."""
+        try:
+            wait_for(lambda: self.caption(prog) == title, 60, what)
+        except HarnessError as e:
+            names = [(hex(w), self.display.window_name(w)) for w in prog.windows()]
+            raise HarnessError(f"{e}; the program's windows: {names}, running: {prog.running()}") from None
+
     def open_address_dialog(self, prog, title):
         """Clicks the settings icon at the left of the status bar; returns the dialog."""
         x, y, w, h = self.display.geometry(prog.window())
@@ -88,7 +123,7 @@ class EnglishTests(LanguageCase):
         self.choose("EN_US")
         prog = self.env.start_app("live.html")
         prog.wait_window()
-        wait_for(lambda: self.caption(prog) == ENGLISH_TITLE, 60, "the English caption")
+        self.wait_caption(prog, ENGLISH_TITLE, "the English caption")
         wait_for(lambda: "_NET_WM_STATE_MAXIMIZED_VERT" in self.display.window_state(prog.window() or 0),
                  30, "the maximised window")
         self.shot("en-main-loading.png", prog.window())
@@ -123,7 +158,7 @@ class EnglishTests(LanguageCase):
         self.choose("en_us")
         prog = self.env.start_app()
         prog.wait_window()
-        wait_for(lambda: self.caption(prog) == ENGLISH_TITLE, 60, "the English caption")
+        self.wait_caption(prog, ENGLISH_TITLE, "the English caption")
         dialog = self.open_address_dialog(prog, "配置")
         self.shot("en-missing-text-dialog.png", dialog)
         self.close_dialog(prog, dialog, "配置")
@@ -134,7 +169,7 @@ class DefaultLanguageTests(LanguageCase):
     def test_without_lang_config_chinese_stays_the_default(self):
         prog = self.env.start_app()
         prog.wait_window()
-        wait_for(lambda: self.caption(prog) == CHINESE_TITLE, 60, "the Chinese caption")
+        self.wait_caption(prog, CHINESE_TITLE, "the Chinese caption")
         dialog = self.open_address_dialog(prog, "配置")
         self.close_dialog(prog, dialog, "配置")
 
@@ -149,5 +184,5 @@ class DefaultLanguageTests(LanguageCase):
         self.choose("EN_US")
         prog = self.env.start_app()
         prog.wait_window()
-        wait_for(lambda: self.caption(prog) == CHINESE_TITLE, 60, "the Chinese caption")
+        self.wait_caption(prog, CHINESE_TITLE, "the Chinese caption")
         self.assertTrue(prog.running())

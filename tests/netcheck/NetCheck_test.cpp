@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "Listener.h"
+#include "support/LoopbackListener.h"
 #include "common/FileLog.h"
 
 namespace zent {
@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::Listener;
+using Listener = testing::LoopbackListener;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 

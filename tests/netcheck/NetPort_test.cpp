@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-#include "Listener.h"
+#include "support/LoopbackListener.h"
+#include "support/ReportLog.h"
 #include "platform/NetAddresses.h"
 #include "platform/TcpProbe.h"
 
@@ -17,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::Listener;
+using Listener = testing::LoopbackListener;
 
 const uint32_t kLoopback = *platform::ParseIPv4("127.0.0.1");
 // On the namespace's link but held by nobody: a connection there is never answered.
@@ -42,30 +41,12 @@ struct Change {
 };
 
 // Collects the checker's reports so a test can wait for them.
-class Changes {
+class Changes : public testing::ReportLog<Change> {
  public:
   TPortStateChangeEvent Callback() {
     return [this](TPortCheck&, const std::string& host, TPortStatus status, uint16_t port,
-                  const std::string& address) {
-      std::lock_guard lock(mutex_);
-      list_.push_back({host, status, port, address});
-      cv_.notify_all();
-    };
+                  const std::string& address) { Add({host, status, port, address}); };
   }
-  // Waits until `n` reports arrived in all; false after a generous guard time.
-  bool WaitFor(size_t n) {
-    std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, 20s, [&] { return list_.size() >= n; });
-  }
-  std::vector<Change> List() {
-    std::lock_guard lock(mutex_);
-    return list_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<Change> list_;
 };
 
 TEST(PortCheckKeyTest, UpperCaseHostAndPort) {

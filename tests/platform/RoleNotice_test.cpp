@@ -9,8 +9,10 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "TestSupport.h"
+#include "platform/posix/RuntimeFiles.h"
 
 namespace zent::platform {
 namespace {
@@ -45,18 +47,27 @@ class PeerSocket {
   bool bound_ = false;
 };
 
-// A short folder of its own: socket paths have a small length limit.
+constexpr char kRole[] = "{90590EAD-140B}";
+
+// A short runtime folder of its own (socket paths have a small length limit) holding the
+// folder of kRole's sockets, where the other "processes" of a test bind theirs.
 class SocketDir {
  public:
   SocketDir() {
     char pattern[] = "/tmp/zrn.XXXXXX";
-    path_ = ::mkdtemp(pattern) ? pattern : "";
+    runtime_ = ::mkdtemp(pattern) ? pattern : "";
+    env_ = std::make_unique<testing::ScopedEnv>("XDG_RUNTIME_DIR", runtime_.c_str());
+    path_ = RoleNoticeFolder(kRole);
+    std::filesystem::create_directories(path_);
   }
-  ~SocketDir() { std::filesystem::remove_all(path_); }
+  ~SocketDir() { std::filesystem::remove_all(runtime_); }
+  const std::string& runtime() const { return runtime_; }
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
+  std::string runtime_;
+  std::unique_ptr<testing::ScopedEnv> env_;
   std::string path_;
 };
 
@@ -68,7 +79,7 @@ bool Exists(const std::string& path) {
 TEST(RoleNotice, BroadcastReachesOthersSkipsOwnAndRemovesStaleSockets) {
   SocketDir dir;
   RoleNoticeReceiver own;
-  ASSERT_FALSE(own.Open(dir.path()));
+  ASSERT_FALSE(own.Open(kRole));
   PeerSocket peer(dir / "999999.sock");
   ASSERT_TRUE(peer.bound());
   {
@@ -77,7 +88,7 @@ TEST(RoleNotice, BroadcastReachesOthersSkipsOwnAndRemovesStaleSockets) {
   }
   ASSERT_TRUE(Exists(dir / "999998.sock"));
 
-  EXPECT_EQ(BroadcastRoleNotice(dir.path(), {0xC001, 0x01020304, 2}), 1);
+  EXPECT_EQ(BroadcastRoleNotice(kRole, {0xC001, 0x01020304, 2}), 1);
 
   std::array<uint8_t, 64> buf{};
   ASSERT_EQ(peer.Receive(buf), 12);
@@ -90,7 +101,7 @@ TEST(RoleNotice, BroadcastReachesOthersSkipsOwnAndRemovesStaleSockets) {
 TEST(RoleNotice, ReceiverTakesOnlyWellFormedNotices) {
   SocketDir dir;
   RoleNoticeReceiver receiver;
-  ASSERT_FALSE(receiver.Open(dir.path()));
+  ASSERT_FALSE(receiver.Open(kRole));
   const std::string own = dir / (std::to_string(::getpid()) + ".sock");
   PeerSocket sender(dir / "sender.tmp");
 
@@ -112,8 +123,15 @@ TEST(RoleNotice, ReceiverTakesOnlyWellFormedNotices) {
   EXPECT_FALSE(Exists(own)) << "the socket file goes with the receiver";
 }
 
-TEST(RoleNotice, MissingFolderReachesNobodyAndNamesStayInTheirFolder) {
-  EXPECT_EQ(BroadcastRoleNotice("/nonexistent/zent-notice-test", {1, 2, 3}), 0);
+TEST(RoleNotice, UnheardRoleReachesNobodyAndNamesStayInTheirFolder) {
+  {
+    SocketDir dir;
+    EXPECT_EQ(BroadcastRoleNotice("nobody listens", {1, 2, 3}), 0);
+    RoleNoticeReceiver hostile;
+    ASSERT_FALSE(hostile.Open("../../etc"));
+    EXPECT_TRUE(Exists(RoleNoticeFolder("../../etc") + "/" + std::to_string(::getpid()) + ".sock"));
+    EXPECT_FALSE(Exists(dir.runtime() + "/etc"));
+  }
   testing::ScopedEnv run("XDG_RUNTIME_DIR", "/run/test");
   EXPECT_EQ(RoleNoticeFolder("{90590EAD-140B}"), "/run/test/zent-notice/%7B90590EAD-140B%7D");
   const std::string hostile = RoleNoticeFolder("../../etc");

@@ -10,40 +10,24 @@
 #include <thread>
 
 #include "platform/TcpProbe.h"
+#include "support/LoopbackListener.h"
 #include "support/StalledPort.h"
 
 namespace zent::platform {
 namespace {
 
-// A listening socket on a free loopback port.
 bool Connected(uint32_t address, uint16_t port, uint32_t timeoutMs, const WakeEvent* wake) {
   return TcpConnectTest(address, port, timeoutMs, wake) == ConnectResult::kConnected;
 }
-
-struct Listener {
-  Listener() {
-    fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof sa;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), len) != 0 || ::listen(fd, 4) != 0) return;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
-  }
-  ~Listener() { ::close(fd); }
-  int fd = -1;
-  uint16_t port = 0;
-};
 
 TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
   const uint32_t loopback = *ParseIPv4("127.0.0.1");
   uint16_t closedPort = 0;
   {
-    Listener l;
-    ASSERT_NE(l.port, 0);
-    EXPECT_TRUE(Connected(loopback, l.port, 500, nullptr));
-    closedPort = l.port;
+    zent::testing::LoopbackListener l;
+    ASSERT_TRUE(l.Open());
+    EXPECT_TRUE(Connected(loopback, l.Port(), 500, nullptr));
+    closedPort = l.Port();
   }
   EXPECT_FALSE(Connected(loopback, closedPort, 500, nullptr));
 

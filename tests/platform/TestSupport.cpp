@@ -123,13 +123,13 @@ namespace {
   }
   if (action == "endsignals") {
     // The first request arrives on the pipe; the second ends the process by the signal.
-    int fd = -1;
-    if (CatchEndSignals(fd) || fd < 0) ::_exit(60);
-    if (TakeEndSignal(fd) != 0) ::_exit(61);
+    ReadableHandle pending;
+    if (CatchEndSignals(pending) || !pending.Valid()) ::_exit(60);
+    if (TakeEndSignal(pending) != 0) ::_exit(61);
     ::raise(SIGTERM);
-    if (TakeEndSignal(fd) != SIGTERM || TakeEndSignal(fd) != 0) ::_exit(62);
-    int again = -1;
-    if (CatchEndSignals(again) || again != fd) ::_exit(63);
+    if (TakeEndSignal(pending) != SIGTERM || TakeEndSignal(pending) != 0) ::_exit(62);
+    ReadableHandle again;
+    if (CatchEndSignals(again) || again != pending) ::_exit(63);
     ::raise(SIGINT);
     ::_exit(64);
   }

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "platform/posix/RuntimeFiles.h"
 
 namespace zent::platform {
 namespace {
@@ -39,7 +40,7 @@ class ChannelTest : public ::testing::Test {
   std::jthread Serve(WindowChannelServer& server, std::vector<uint32_t> answers, uint32_t* seen,
                      std::shared_future<void> hold = {}) {
     return std::jthread([&server, answers, seen, hold] {
-      pollfd p{server.Fd(), POLLIN, 0};
+      pollfd p{server.Readable().Native(), POLLIN, 0};
       if (::poll(&p, 1, 10000) != 1) return;
       auto peer = server.Accept();
       if (!peer) return;
@@ -50,7 +51,7 @@ class ChannelTest : public ::testing::Test {
           break;
         }
         if (ended) return;
-        pollfd q{peer->Fd(), POLLIN, 0};
+        pollfd q{peer->Readable().Native(), POLLIN, 0};
         ::poll(&q, 1, 10000);
       }
       for (uint32_t a : answers) peer->Answer(a);

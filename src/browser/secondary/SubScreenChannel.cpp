@@ -31,11 +31,11 @@ SubScreenChannel::~SubScreenChannel() = default;
 
 bool SubScreenChannel::Open(const std::string& identity) {
   if (auto ec = server_.Open(identity)) {
-    AppLog().Log(2, Format("副屏窗口标识不可用[%s]: %s", platform::WindowChannelPath(identity).c_str(),
+    AppLog().Log(2, Format("副屏窗口标识不可用[%s]: %s", identity.c_str(),
                            ec.message().c_str()));
     return false;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(server_.Fd(), QSocketNotifier::Read);
+  notifier_ = std::make_unique<QSocketNotifier>(server_.Readable().EventLoopSocket(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { AcceptAll(); });
   return true;
 }
@@ -44,7 +44,7 @@ void SubScreenChannel::AcceptAll() {
   while (auto peer = server_.Accept()) {
     auto caller = std::make_unique<Caller>(std::move(*peer));
     Caller* raw = caller.get();
-    caller->notifier = std::make_unique<QSocketNotifier>(raw->peer.Fd(), QSocketNotifier::Read);
+    caller->notifier = std::make_unique<QSocketNotifier>(raw->peer.Readable().EventLoopSocket(), QSocketNotifier::Read);
     connect(raw->notifier.get(), &QSocketNotifier::activated, this, [this, raw] { ReadCaller(raw); });
     callers_.push_back(std::move(caller));
   }

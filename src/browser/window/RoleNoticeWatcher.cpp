@@ -10,12 +10,11 @@ namespace zent {
 RoleNoticeWatcher::RoleNoticeWatcher(QObject* parent) : QObject(parent) {}
 
 bool RoleNoticeWatcher::Open(const std::string& roleName) {
-  const std::string folder = platform::RoleNoticeFolder(roleName);
-  if (auto ec = receiver_.Open(folder)) {
-    AppLog().Log(2, Format("激活通知套接字失败[%s]: %s", folder.c_str(), ec.message().c_str()));
+  if (auto ec = receiver_.Open(roleName)) {
+    AppLog().Log(2, Format("激活通知套接字失败[%s]: %s", roleName.c_str(), ec.message().c_str()));
     return false;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(receiver_.Fd(), QSocketNotifier::Read);
+  notifier_ = std::make_unique<QSocketNotifier>(receiver_.Readable().EventLoopSocket(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { ReadAll(); });
   return true;
 }

@@ -5,11 +5,12 @@
 
 namespace zent::platform {
 
-uint32_t TickCount() noexcept {
+int64_t MonotonicMs() noexcept {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
+
+uint32_t TickCount() noexcept { return static_cast<uint32_t>(static_cast<uint64_t>(MonotonicMs())); }
 
 }  // namespace zent::platform

@@ -38,7 +38,7 @@ void OnEndSignal(int signalNumber) {
 
 }  // namespace
 
-std::error_code CatchEndSignals(int& readFd) {
+std::error_code CatchEndSignals(ReadableHandle& pending) {
   static std::mutex mutex;
   std::lock_guard lock(mutex);
   if (g_readFd < 0) {
@@ -55,13 +55,13 @@ std::error_code CatchEndSignals(int& readFd) {
       if (::sigaction(s, &action, nullptr) != 0) return {errno, std::system_category()};
     }
   }
-  readFd = g_readFd;
+  pending = ReadableHandle(g_readFd);
   return {};
 }
 
-int TakeEndSignal(int readFd) {
+int TakeEndSignal(ReadableHandle pending) {
   unsigned char byte = 0;
-  const ssize_t n = ::read(readFd, &byte, 1);
+  const ssize_t n = ::read(pending.Native(), &byte, 1);
   return n == 1 ? byte : 0;
 }
 

@@ -16,12 +16,12 @@ std::error_code LastError() { return {errno, std::system_category()}; }
 FileHandle::~FileHandle() { Close(); }
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, -1);
     path_ = std::move(other.path_);
   }
   return *this;
@@ -44,29 +44,29 @@ std::error_code FileHandle::Open(const std::string& path) {
     ::close(fd);
     return ec;
   }
-  fd_ = fd;
+  handle_ = fd;
   path_ = path;
   return {};
 }
 
 void FileHandle::Close() noexcept {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ >= 0) ::close(handle_);
+  handle_ = -1;
   path_.clear();
 }
 
 std::error_code FileHandle::Size(uint64_t& size) const {
   struct stat st {};
-  if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
-  if (::fstat(fd_, &st) != 0) return LastError();
+  if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+  if (::fstat(handle_, &st) != 0) return LastError();
   size = static_cast<uint64_t>(st.st_size);
   return {};
 }
 
 std::error_code FileHandle::Write(std::string_view data) const {
-  if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+  if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
   while (!data.empty()) {
-    const ssize_t n = ::write(fd_, data.data(), data.size());
+    const ssize_t n = ::write(handle_, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -78,8 +78,8 @@ std::error_code FileHandle::Write(std::string_view data) const {
 }
 
 std::error_code FileHandle::Flush() {
-  if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
-  return ::fsync(fd_) == 0 ? std::error_code{} : LastError();
+  if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
+  return ::fsync(handle_) == 0 ? std::error_code{} : LastError();
 }
 
 }  // namespace zent::platform

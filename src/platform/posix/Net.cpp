@@ -2,6 +2,7 @@
 // another thread raises; the gateway from /proc/net/route; ICMP echo through an
 // unprivileged ICMP datagram socket, falling back to a raw socket (needs CAP_NET_RAW).
 #include "platform/Net.h"
+#include "platform/Clock.h"
 #include "platform/posix/UniqueFd.h"
 
 #include <arpa/inet.h>
@@ -32,12 +33,6 @@ sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
   sa.sin_addr.s_addr = address;
   sa.sin_port = htons(port);
   return sa;
-}
-
-int64_t NowMs() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -229,10 +224,10 @@ std::error_code UdpSocket::SendTo(uint32_t address, uint16_t port, std::span<con
 std::error_code UdpSocket::Receive(std::span<uint8_t> buffer, int timeoutMs, WakeEvent* wake,
                                    Received& out) {
   out = Received{};
-  const int64_t deadline = NowMs() + timeoutMs;
+  const int64_t deadline = MonotonicMs() + timeoutMs;
   for (;;) {
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake ? wake->NativeHandle() : -1, POLLIN, 0}};
-    const int64_t left = deadline - NowMs();
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake ? wake->Native() : -1, POLLIN, 0}};
+    const int64_t left = deadline - MonotonicMs();
     const int r = ::poll(fds, wake && wake->Valid() ? 2 : 1, left > 0 ? static_cast<int>(left) : 0);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -288,10 +283,10 @@ bool IcmpEcho(uint32_t address, std::span<const uint8_t> request, int timeoutMs)
   // A datagram socket gets its own identifier from the kernel and sees only its replies;
   // a raw socket sees every ICMP message, so the reply is matched by address, id and sequence.
   const uint8_t idHi = request[4], idLo = request[5], seqHi = request[6], seqLo = request[7];
-  const int64_t deadline = NowMs() + timeoutMs;
+  const int64_t deadline = MonotonicMs() + timeoutMs;
   uint8_t buf[1024];
   for (;;) {
-    const int64_t left = deadline - NowMs();
+    const int64_t left = deadline - MonotonicMs();
     if (left <= 0) return false;
     pollfd p{fd, POLLIN, 0};
     const int r = ::poll(&p, 1, static_cast<int>(left));

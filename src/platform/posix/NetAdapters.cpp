@@ -1,5 +1,6 @@
 // POSIX/Linux: interface names from getifaddrs (kernel order), hardware details from sysfs.
 #include "platform/NetAdapters.h"
+#include "platform/FsPath.h"
 
 #include <ifaddrs.h>
 #include <sys/stat.h>
@@ -16,7 +17,7 @@ bool PathExists(const std::string& path) {
 }
 
 std::string ReadFirstLine(const std::string& path) {
-  std::ifstream in(path);
+  std::ifstream in(FsPath(path));
   std::string line;
   if (in) std::getline(in, line);
   return line;

@@ -6,6 +6,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace zent::platform {
@@ -34,6 +35,11 @@ std::optional<std::string> RoamingAppDataFolder() {
 bool IsWritableFolder(const std::string& folder) {
   // The effective user is the one that would write: a set-user-id start must not count.
   return !folder.empty() && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::error_code SetCurrentFolder(const std::string& folder) {
+  if (::chdir(folder.c_str()) != 0) return {errno, std::system_category()};
+  return {};
 }
 
 }  // namespace zent::platform

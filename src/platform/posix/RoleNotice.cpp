@@ -32,8 +32,9 @@ std::string RoleNoticeFolder(const std::string& roleName) {
 
 RoleNoticeReceiver::~RoleNoticeReceiver() { Close(); }
 
-std::error_code RoleNoticeReceiver::Open(const std::string& folder) {
+std::error_code RoleNoticeReceiver::Open(const std::string& roleName) {
   Close();
+  const std::string folder = RoleNoticeFolder(roleName);
   if (auto ec = MakePrivateFolders(folder)) return ec;
   const std::string path = folder + "/" + std::to_string(::getpid()) + ".sock";
   sockaddr_un addr;
@@ -47,25 +48,25 @@ std::error_code RoleNoticeReceiver::Open(const std::string& folder) {
     ::close(fd);
     return ec;
   }
-  fd_ = fd;
+  handle_ = fd;
   path_ = path;
   return {};
 }
 
 void RoleNoticeReceiver::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
+  if (handle_ >= 0) {
+    ::close(handle_);
     ::unlink(path_.c_str());
   }
-  fd_ = -1;
+  handle_ = kNoHandle;
   path_.clear();
 }
 
 std::optional<RoleNotice> RoleNoticeReceiver::Read() {
-  if (fd_ < 0) return std::nullopt;
+  if (handle_ < 0) return std::nullopt;
   for (;;) {
     std::array<uint8_t, 64> buf;
-    const ssize_t n = ::recv(fd_, buf.data(), buf.size(), MSG_TRUNC);
+    const ssize_t n = ::recv(handle_, buf.data(), buf.size(), MSG_TRUNC);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;  // nothing waits (EAGAIN) or the socket failed
@@ -76,7 +77,8 @@ std::optional<RoleNotice> RoleNoticeReceiver::Read() {
   }
 }
 
-int BroadcastRoleNotice(const std::string& folder, const RoleNotice& notice) {
+int BroadcastRoleNotice(const std::string& roleName, const RoleNotice& notice) {
+  const std::string folder = RoleNoticeFolder(roleName);
   std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
   if (!dir) return 0;
   const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

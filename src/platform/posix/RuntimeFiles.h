@@ -22,6 +22,14 @@ std::string UserRuntimeFolder();
 // share a file and no name can climb out of its folder or hide.
 std::string EncodeFileName(std::string_view name);
 
+// The folder of a role's notice sockets: "<runtime folder>/zent-notice/<encoded role name>".
+// Not created here.
+std::string RoleNoticeFolder(const std::string& roleName);
+
+// "<runtime folder>/zent-window/<digest of the identity>.sock": a digest keeps the path within
+// the socket address limit whatever the identity.
+std::string WindowChannelPath(const std::string& identity);
+
 // Creates every missing level of `path` private to the user; existing levels stay as they are.
 std::error_code MakePrivateFolders(const std::string& path);
 

@@ -38,7 +38,7 @@ enum class WaitOutcome { kReady, kTimeout, kCancelled, kError };
 // Waits until `fd` shows `events`, the deadline passes or `cancel` is raised.
 WaitOutcome WaitFor(int fd, short events, Clock::time_point deadline, const WakeEvent* cancel) {
   for (;;) {
-    pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->NativeHandle() : -1, POLLIN, 0}};
+    pollfd fds[2] = {{fd, events, 0}, {cancel ? cancel->Native() : -1, POLLIN, 0}};
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     // A far deadline waits without limit (-1) rather than overflowing poll's int.
     const int wait = left > INT_MAX ? -1 : left > 0 ? static_cast<int>(left) : 0;
@@ -107,7 +107,7 @@ std::optional<uint32_t> ResolveIPv4Cancellable(const std::string& host, const Wa
   if (host.empty() || host.find('\0') != std::string::npos) return std::nullopt;
   if (auto a = ParseIPv4(host)) return a;
   // Already cancelled: ask nobody.
-  if (WaitFor(cancel.NativeHandle(), POLLIN, Clock::now(), nullptr) != WaitOutcome::kTimeout) return std::nullopt;
+  if (WaitFor(cancel.Native(), POLLIN, Clock::now(), nullptr) != WaitOutcome::kTimeout) return std::nullopt;
 #if ZENT_TSAN
   // ThreadSanitizer cannot follow code run on the resolver's own threads: look up in place.
   return ResolveIPv4(host);
@@ -133,7 +133,7 @@ std::optional<uint32_t> ResolveIPv4Cancellable(const std::string& host, const Wa
   }
   std::optional<uint32_t> result;
   // The resolver keeps its own time limits; the wait only ends early when cancelled.
-  const auto outcome = WaitFor(lookup->done.NativeHandle(), POLLIN, Clock::time_point::max(), &cancel);
+  const auto outcome = WaitFor(lookup->done.Native(), POLLIN, Clock::time_point::max(), &cancel);
   if (outcome == WaitOutcome::kReady && ::gai_error(&lookup->request) == 0) {
     for (const addrinfo* it = lookup->request.ar_result; it; it = it->ai_next) {
       if (it->ai_family == AF_INET && it->ai_addr) {

@@ -2,7 +2,9 @@
 // a little-endian 32-bit number: the caller sends one message number, the server answers
 // with the receipt and then the outcome.
 #include "platform/WindowChannel.h"
+#include "platform/Clock.h"
 #include "platform/posix/RuntimeFiles.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <errno.h>
 #include <poll.h>
@@ -33,26 +35,6 @@ std::string Digest(const std::string& text) {
   return out;
 }
 
-int64_t NowMs() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 enum class ReadOutcome { Word, TimedOut, Ended, Failed };
 
 // Reads one word from a non-blocking socket before `deadline` (monotonic ms).
@@ -72,7 +54,7 @@ ReadOutcome ReadWord(int fd, int64_t deadline, uint32_t& word, std::error_code& 
       error = LastError();
       return ReadOutcome::Failed;
     }
-    const int64_t left = deadline - NowMs();
+    const int64_t left = deadline - MonotonicMs();
     if (left <= 0) return ReadOutcome::TimedOut;
     pollfd p{fd, POLLIN, 0};
     const int r = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 1 << 30)));
@@ -92,18 +74,18 @@ std::string WindowChannelPath(const std::string& identity) {
 }
 
 WindowChannelPeer::~WindowChannelPeer() {
-  if (fd_ >= 0) ::close(fd_);
+  if (handle_ >= 0) ::close(handle_);
 }
 
 std::optional<uint32_t> WindowChannelPeer::ReadMessage(bool& ended) {
   ended = false;
-  if (fd_ < 0) {
+  if (handle_ < 0) {
     ended = true;
     return std::nullopt;
   }
   auto* bytes = reinterpret_cast<uint8_t*>(&buf_);
   while (got_ < 4) {
-    const ssize_t n = ::recv(fd_, bytes + got_, 4 - got_, 0);
+    const ssize_t n = ::recv(handle_, bytes + got_, 4 - got_, 0);
     if (n > 0) {
       got_ += static_cast<size_t>(n);
       continue;
@@ -118,12 +100,12 @@ std::optional<uint32_t> WindowChannelPeer::ReadMessage(bool& ended) {
 }
 
 bool WindowChannelPeer::Answer(uint32_t word) {
-  if (fd_ < 0) return false;
+  if (handle_ < 0) return false;
   std::array<uint8_t, 4> data{};
   PutLe32(data.data(), word);
   // Four bytes always fit an empty stream buffer; a full one means the caller stopped reading.
   for (;;) {
-    const ssize_t n = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+    const ssize_t n = ::send(handle_, data.data(), data.size(), MSG_NOSIGNAL);
     if (n == static_cast<ssize_t>(data.size())) return true;
     if (n < 0 && errno == EINTR) continue;
     return false;
@@ -141,7 +123,7 @@ std::error_code WindowChannelServer::Open(const std::string& identity) {
 
   // Someone may serve this identity already: a live listener keeps it.
   {
-    ScopedFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (probe.get() < 0) return LastError();
     if (::connect(probe.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || errno == EAGAIN) {
       return std::make_error_code(std::errc::address_in_use);
@@ -158,27 +140,27 @@ std::error_code WindowChannelServer::Open(const std::string& identity) {
   }
   struct stat st{};
   if (::stat(path.c_str(), &st) == 0) inode_ = st.st_ino;
-  fd_ = fd;
+  handle_ = fd;
   path_ = path;
   return {};
 }
 
 void WindowChannelServer::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
+  if (handle_ >= 0) {
+    ::close(handle_);
     // Only our own file: a server started after us may have replaced it.
     struct stat st{};
     if (::stat(path_.c_str(), &st) == 0 && st.st_ino == inode_) ::unlink(path_.c_str());
   }
-  fd_ = -1;
+  handle_ = -1;
   path_.clear();
   inode_ = 0;
 }
 
 std::optional<WindowChannelPeer> WindowChannelServer::Accept() {
-  if (fd_ < 0) return std::nullopt;
+  if (handle_ < 0) return std::nullopt;
   for (;;) {
-    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = ::accept4(handle_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) return WindowChannelPeer(fd);
     if (errno == EINTR || errno == ECONNABORTED) continue;
     return std::nullopt;
@@ -195,7 +177,7 @@ WindowCallResult CallWindow(const std::string& identity, uint32_t message,
     result.error = std::make_error_code(std::errc::filename_too_long);
     return result;
   }
-  ScopedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (fd.get() < 0) {
     result.status = WindowCallResult::Failed;
     result.error = LastError();
@@ -228,7 +210,7 @@ WindowCallResult CallWindow(const std::string& identity, uint32_t message,
   }
 
   uint32_t word = 0;
-  switch (ReadWord(fd.get(), NowMs() + receiptWait.count(), word, result.error)) {
+  switch (ReadWord(fd.get(), MonotonicMs() + receiptWait.count(), word, result.error)) {
     case ReadOutcome::Word:
       break;
     case ReadOutcome::TimedOut:
@@ -248,7 +230,7 @@ WindowCallResult CallWindow(const std::string& identity, uint32_t message,
     result.answer = word;
     return result;
   }
-  switch (ReadWord(fd.get(), NowMs() + answerWait.count(), word, result.error)) {
+  switch (ReadWord(fd.get(), MonotonicMs() + answerWait.count(), word, result.error)) {
     case ReadOutcome::Word:
       result.status = WindowCallResult::Answered;
       result.answer = word;

@@ -1,16 +1,17 @@
-// X11 through xcb: the player's window is the managed (or, with no window manager, top-level)
-// window whose _NET_WM_PID is the player's and which is mapped; leaving the taskbar is the
+// X11 through xcb: a process's window is the managed (or, with no window manager, top-level)
+// window whose _NET_WM_PID is the process's and which is mapped; leaving the taskbar is the
 // _NET_WM_STATE request every EWMH window manager honours for a mapped window.
+#include "platform/DesktopWindows.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "media/PlayerWindows.h"
-
-namespace zent {
+namespace zent::platform {
 namespace {
 
 template <typename T>
@@ -20,9 +21,11 @@ struct FreeReply {
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply<T>>;
 
-class XcbPlayerWindows final : public TPlayerWindows {
+}  // namespace
+
+class DesktopWindows::Connection {
  public:
-  XcbPlayerWindows() {
+  Connection() {
     connection_ = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection_)) return;
     const xcb_setup_t* setup = xcb_get_setup(connection_);
@@ -32,9 +35,11 @@ class XcbPlayerWindows final : public TPlayerWindows {
     wmState_ = Atom("_NET_WM_STATE");
     skipTaskbar_ = Atom("_NET_WM_STATE_SKIP_TASKBAR");
   }
-  ~XcbPlayerWindows() override { xcb_disconnect(connection_); }
+  ~Connection() { xcb_disconnect(connection_); }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
 
-  std::optional<uint32_t> FindShownWindow(uint32_t pid) override {
+  std::optional<uint32_t> FindShownWindow(uint32_t pid) {
     if (!Usable()) return std::nullopt;
     for (xcb_window_t w : Candidates()) {
       if (PidOf(w) == pid && IsViewable(w)) return w;
@@ -42,7 +47,7 @@ class XcbPlayerWindows final : public TPlayerWindows {
     return std::nullopt;
   }
 
-  bool SkipTaskbar(uint32_t window) override {
+  bool SkipTaskbar(uint32_t window) {
     if (!Usable() || skipTaskbar_ == XCB_ATOM_NONE) return false;
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
@@ -116,8 +121,11 @@ class XcbPlayerWindows final : public TPlayerWindows {
   xcb_atom_t skipTaskbar_ = XCB_ATOM_NONE;
 };
 
-}  // namespace
+DesktopWindows::DesktopWindows() : connection_(std::make_unique<Connection>()) {}
+DesktopWindows::~DesktopWindows() = default;
 
-std::unique_ptr<TPlayerWindows> MakeDesktopPlayerWindows() { return std::make_unique<XcbPlayerWindows>(); }
+std::optional<uint32_t> DesktopWindows::FindShownWindow(uint32_t pid) { return connection_->FindShownWindow(pid); }
 
-}  // namespace zent
+bool DesktopWindows::SkipTaskbar(uint32_t window) { return connection_->SkipTaskbar(window); }
+
+}  // namespace zent::platform

@@ -1,0 +1,18 @@
+// File-system paths from the program's UTF-8 strings and back. A std::filesystem::path (and
+// so every fstream) built from a plain std::string reads it in the system's narrow encoding,
+// which is not UTF-8 everywhere (a Windows code page, a POSIX locale other than UTF-8) and
+// would turn non-ASCII names into others; built from UTF-8 code units it is exact everywhere.
+// Every std::filesystem or fstream call on one of our strings goes through FsPath.
+// Contract: no system call; nothing throws but std::bad_alloc.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zent::platform {
+
+std::filesystem::path FsPath(std::string_view utf8);
+std::string Utf8Of(const std::filesystem::path& path);
+
+}  // namespace zent::platform
