@@ -17,6 +17,11 @@ uint32_t CurrentThreadId() noexcept;
 // The user id our permissions are checked against (0: the administrator).
 uint32_t EffectiveUserId() noexcept;
 
+// A variable of our environment (UTF-8); nullopt when it is not set.
+std::optional<std::string> EnvironmentValue(const std::string& name);
+// Sets a variable of our environment, for the libraries and child processes that read it.
+std::error_code SetEnvironmentValue(const std::string& name, const std::string& value);
+
 // Drops every environment variable and sets only `path` as PATH, and makes new files
 // readable, never writable, by group and others (umask 022). For a program started with
 // privileges by someone it must not trust: nothing the caller set reaches it or its children.

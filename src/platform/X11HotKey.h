@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-struct xcb_connection_t;
+#include "platform/X11Input.h"
 
 namespace zent::platform {
 

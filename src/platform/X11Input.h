@@ -14,6 +14,11 @@ struct xcb_connection_t;
 
 namespace zent::platform {
 
+// The toolkit's connection to the X server, as every X11 call here takes it.
+using X11Connection = xcb_connection_t;
+// The type name the toolkit's native event filter gives an X11 event.
+inline constexpr char kX11NativeEventType[] = "xcb_generic_event_t";
+
 struct X11Rect {
   int x = 0;
   int y = 0;

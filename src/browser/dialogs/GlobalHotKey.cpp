@@ -28,7 +28,7 @@ GlobalHotKey::GlobalHotKey(QWidget* window, std::function<void()> handler)
 GlobalHotKey::~GlobalHotKey() { Ungrab(); }
 
 bool GlobalHotKey::Grab() {
-  connection_ = X11Connection();
+  connection_ = ToolkitX11Connection();
   if (!connection_) return false;
   auto grab = platform::GrabAltKey(connection_, platform::X11RootWindow(connection_), platform::kKeysymF12);
   if (!grab) return false;
@@ -42,12 +42,12 @@ void GlobalHotKey::Ungrab() {
   auto* app = QCoreApplication::instance();
   if (app) app->removeNativeEventFilter(this);
   // Without the application its connection is gone, and the grabs with it.
-  if (app && X11Connection() == connection_) platform::ReleaseAltKey(connection_, *grab_);
+  if (app && ToolkitX11Connection() == connection_) platform::ReleaseAltKey(connection_, *grab_);
   grab_.reset();
 }
 
 bool GlobalHotKey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-  if (eventType != "xcb_generic_event_t" || !grab_) return false;
+  if (eventType != platform::kX11NativeEventType || !grab_) return false;
   const auto match = platform::MatchAltKey(*grab_, message);
   if (match == platform::X11KeyMatch::Pressed) {
     QMetaObject::invokeMethod(this, [this] { handler_(); }, Qt::QueuedConnection);

@@ -10,10 +10,10 @@
 #include <functional>
 #include <memory>
 
+#include "platform/X11Input.h"
+
 class QShortcut;
 class QWidget;
-
-struct xcb_connection_t;
 
 namespace zent {
 
@@ -38,7 +38,7 @@ class GlobalHotKey : public QObject, public QAbstractNativeEventFilter {
   void Ungrab();
 
   std::function<void()> handler_;
-  xcb_connection_t* connection_ = nullptr;
+  platform::X11Connection* connection_ = nullptr;
   std::unique_ptr<platform::X11KeyGrab> grab_;
   QShortcut* fallback_ = nullptr;  // owned by the window
 };

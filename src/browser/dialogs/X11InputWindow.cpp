@@ -19,7 +19,7 @@ platform::X11Rect ToNative(const QRect& r) {
 
 }  // namespace
 
-xcb_connection_t* X11Connection() {
+platform::X11Connection* ToolkitX11Connection() {
   auto* app = qGuiApp;
   if (!app) return nullptr;
   auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
@@ -27,7 +27,7 @@ xcb_connection_t* X11Connection() {
 }
 
 std::unique_ptr<X11InputWindow> X11InputWindow::Create(const QRect& geometry, const std::string& name) {
-  xcb_connection_t* c = X11Connection();
+  platform::X11Connection* c = ToolkitX11Connection();
   if (!c) return nullptr;
   const uint32_t root = platform::X11RootWindow(c);
   if (!root) return nullptr;
@@ -38,13 +38,13 @@ std::unique_ptr<X11InputWindow> X11InputWindow::Create(const QRect& geometry, co
   return result;
 }
 
-X11InputWindow::X11InputWindow(Key, xcb_connection_t* connection, uint32_t window, const QRect& geometry)
+X11InputWindow::X11InputWindow(Key, platform::X11Connection* connection, uint32_t window, const QRect& geometry)
     : connection_(connection), window_(window), geometry_(geometry) {}
 
 X11InputWindow::~X11InputWindow() {
   // Without the application its connection is gone, and the window with it.
   auto* app = QCoreApplication::instance();
-  if (!app || X11Connection() != connection_) return;
+  if (!app || ToolkitX11Connection() != connection_) return;
   app->removeNativeEventFilter(this);
   platform::DestroyX11Window(connection_, window_);
 }
@@ -65,7 +65,7 @@ void X11InputWindow::Unmap() {
 }
 
 bool X11InputWindow::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-  if (eventType != "xcb_generic_event_t") return false;
+  if (eventType != platform::kX11NativeEventType) return false;
   const auto button = platform::ReadX11ButtonEvent(message);
   if (!button || button->window != window_) return false;
   // Buttons 4 to 7 are the wheel's steps.

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-struct xcb_connection_t;
+#include "platform/X11Input.h"
 
 namespace zent {
 
@@ -24,7 +24,7 @@ class X11InputWindow : public QAbstractNativeEventFilter {
     friend class X11InputWindow;
     Key() = default;
   };
-  X11InputWindow(Key, xcb_connection_t* connection, uint32_t window, const QRect& geometry);
+  X11InputWindow(Key, platform::X11Connection* connection, uint32_t window, const QRect& geometry);
   ~X11InputWindow() override;
   X11InputWindow(const X11InputWindow&) = delete;
   X11InputWindow& operator=(const X11InputWindow&) = delete;
@@ -43,13 +43,13 @@ class X11InputWindow : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
  private:
-  xcb_connection_t* connection_;
+  platform::X11Connection* connection_;
   uint32_t window_;
   QRect geometry_;
   bool mapped_ = false;
 };
 
 // The application's X connection, or nullptr when it does not run on X11.
-xcb_connection_t* X11Connection();
+platform::X11Connection* ToolkitX11Connection();
 
 }  // namespace zent

@@ -3,10 +3,11 @@
 #include <QCoreApplication>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <cstdlib>
 
 #include "browser/QtText.h"
+#include "common/FileLog.h"
 #include "platform/NetAdapters.h"
+#include "platform/Process.h"
 
 namespace zent {
 namespace {
@@ -25,11 +26,13 @@ const char* EngineSwitches() {
 
 void PrepareEngineBeforeApplication() {
   std::string flags;
-  if (const char* current = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); current && *current) {
-    flags = std::string(current) + " ";
+  if (const auto current = platform::EnvironmentValue("QTWEBENGINE_CHROMIUM_FLAGS"); current && !current->empty()) {
+    flags = *current + " ";
   }
   flags += EngineSwitches();
-  ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+  // Read by the engine when the application starts; without it the kiosk's switches are lost.
+  if (auto ec = platform::SetEnvironmentValue("QTWEBENGINE_CHROMIUM_FLAGS", flags))
+    AppLog().Log(2, "QTWEBENGINE_CHROMIUM_FLAGS: " + ec.message());
   // The engine's widgets share one GL context with the application; it must be said first.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

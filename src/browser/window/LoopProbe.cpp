@@ -5,12 +5,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "common/FileLog.h"
+#include "platform/Process.h"
 
 namespace zent {
 namespace {
@@ -65,11 +65,11 @@ class ThreadLoopProbe final : public LoopProbe {
 }  // namespace
 
 std::unique_ptr<LoopProbe> StartLoopProbeFromEnvironment() {
-  const char* path = std::getenv("ZENT_LOOP_PROBE");
-  if (!path || !*path) return nullptr;
-  std::FILE* out = std::fopen(path, "w");
+  const auto path = platform::EnvironmentValue("ZENT_LOOP_PROBE");
+  if (!path || path->empty()) return nullptr;
+  std::FILE* out = std::fopen(path->c_str(), "w");
   if (!out) {
-    AppLog().Log(2, std::string("LoopProbe: cannot write ") + path);
+    AppLog().Log(2, "LoopProbe: cannot write " + *path);
     return nullptr;
   }
   return std::make_unique<ThreadLoopProbe>(out);

@@ -97,6 +97,17 @@ uint32_t CurrentThreadId() noexcept { return static_cast<uint32_t>(::gettid()); 
 
 uint32_t EffectiveUserId() noexcept { return static_cast<uint32_t>(::geteuid()); }
 
+std::optional<std::string> EnvironmentValue(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+std::error_code SetEnvironmentValue(const std::string& name, const std::string& value) {
+  if (::setenv(name.c_str(), value.c_str(), 1) != 0) return {errno, std::system_category()};
+  return {};
+}
+
 std::error_code ResetEnvironment(const std::string& path) {
   if (::clearenv() != 0 || ::setenv("PATH", path.c_str(), 1) != 0) return {errno, std::system_category()};
   ::umask(022);
