@@ -1,49 +1,55 @@
 #include "platform/Text.h"
 
 namespace zent::platform {
+
+char32_t NextCodePoint(std::string_view text, size_t& pos) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  size_t length = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, cp = lead & 0x1F, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, cp = lead & 0x0F, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, cp = lead & 0x07, min = 0x10000;
+  } else {
+    ++pos;
+    return kInvalidUtf8;
+  }
+  if (pos + length > text.size()) {
+    ++pos;
+    return kInvalidUtf8;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) {
+      ++pos;
+      return kInvalidUtf8;
+    }
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return kInvalidUtf8;
+  }
+  pos += length;
+  return cp;
+}
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at s[i], advancing i; malformed input yields U+FFFD and
-// consumes one byte so that decoding always makes progress.
+// Malformed input yields U+FFFD and consumes one byte, so decoding always makes progress.
 char32_t DecodeUtf8(std::string_view s, size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  int len = 0;
-  char32_t cp = 0;
-  char32_t min = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    ++i;
-    return kReplacement;
-  }
-  if (i + len > s.size()) {
-    ++i;
-    return kReplacement;
-  }
-  for (int k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return kReplacement;
-  }
-  i += len;
-  return cp;
+  const char32_t cp = NextCodePoint(s, i);
+  return cp == kInvalidUtf8 ? kReplacement : cp;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {

@@ -3,10 +3,18 @@
 // counts UTF-16 code units (name hashes) or a file is UTF-16LE.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zent::platform {
+
+inline constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
+
+// The code point starting at `pos`, and `pos` moved past it; kInvalidUtf8 with `pos` moved
+// by one byte when no well-formed sequence starts there. Strict: overlong forms, surrogates
+// and values beyond U+10FFFF are invalid. `pos` must be inside `text`.
+char32_t NextCodePoint(std::string_view text, size_t& pos);
 
 // Invalid UTF-8 sequences become U+FFFD, one per byte that starts no well-formed sequence.
 std::u16string Utf8ToUtf16(std::string_view utf8);

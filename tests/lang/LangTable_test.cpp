@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SourceTree.h"
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -15,12 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSourceDir = fs::path(ZENT_TEST_DATA_DIR).parent_path().parent_path();
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::kSourceDir;
+using testing::ReadText;
 
 TEST(LangTable, ParsesHeaderEntriesAndEscapes) {
   const TSRPackage p = ParseLangTable(

@@ -10,6 +10,8 @@
 // not follow a translation through a function's parameter or another file.
 #include <gtest/gtest.h>
 
+#include "SourceTree.h"
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -22,12 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSourceDir = fs::path(ZENT_TEST_DATA_DIR).parent_path().parent_path();
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::kSourceDir;
+using testing::ReadText;
 
 // The calls in `source` that use a translation as their format, as written.
 std::vector<std::string> TranslatedFormats(const std::string& source) {

@@ -1,6 +1,6 @@
 #include "browser/rules/OpenUrlRule.h"
 
-#include "browser/rules/Utf8Scan.h"
+#include "platform/Text.h"
 
 namespace zent {
 namespace {
@@ -26,8 +26,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 std::optional<std::string> CharacterRefusal(std::string_view address) {
   size_t pos = 0;
   while (pos < address.size()) {
-    const char32_t cp = NextCodePoint(address, pos);
-    if (cp == kInvalidUtf8) return "invalid UTF-8";
+    const char32_t cp = platform::NextCodePoint(address, pos);
+    if (cp == platform::kInvalidUtf8) return "invalid UTF-8";
     if (cp == ' ') return "a blank";
     if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029)
       return "a control character";
@@ -98,8 +98,8 @@ std::string OpenUrlForLog(std::string_view address) {
   size_t pos = 0;
   while (pos < address.size() && pos < kMaxLogged) {
     const size_t start = pos;
-    const char32_t cp = NextCodePoint(address, pos);
-    if (cp != kInvalidUtf8 && cp >= 0x20 && cp != 0x7F && !(cp >= 0x80 && cp <= 0x9F) && cp != 0x2028 &&
+    const char32_t cp = platform::NextCodePoint(address, pos);
+    if (cp != platform::kInvalidUtf8 && cp >= 0x20 && cp != 0x7F && !(cp >= 0x80 && cp <= 0x9F) && cp != 0x2028 &&
         cp != 0x2029) {
       out.append(address.substr(start, pos - start));
       continue;

@@ -1,6 +1,6 @@
 #include "browser/rules/PageText.h"
 
-#include "browser/rules/Utf8Scan.h"
+#include "platform/Text.h"
 
 namespace zent {
 namespace {
@@ -32,8 +32,8 @@ std::string PageTextForDisplay(std::string_view text) {
       return out;
     }
     const size_t start = pos;
-    const char32_t cp = NextCodePoint(text, pos);
-    if (cp == kInvalidUtf8) {
+    const char32_t cp = platform::NextCodePoint(text, pos);
+    if (cp == platform::kInvalidUtf8) {
       out += kReplacement;
     } else if (IsLineBreakOrTab(cp)) {
       out += ' ';
