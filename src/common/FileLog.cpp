@@ -563,7 +563,7 @@ void EnableSystemJournal(std::string_view journalSocket, std::string_view syslog
   FileLogModule::Get().SetJournal(std::make_unique<FileLogModule::Journal>(
       journalSocket.empty() ? platform::kJournalSocket : journalSocket,
       syslogSocket.empty() ? platform::kSyslogSocket : syslogSocket,
-      fs::path(platform::ExecutablePath()).stem().string()));
+      platform::Utf8Of(platform::FsPath(platform::ExecutablePath()).stem())));
 }
 
 void DisableSystemJournal() { FileLogModule::Get().SetJournal(nullptr); }

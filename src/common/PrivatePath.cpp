@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "platform/FsPath.h"
+
 namespace zent {
 
 std::string WhyNotPrivate(const platform::PathStatus& status, uint32_t owner) {
@@ -13,12 +15,12 @@ std::string WhyNotPrivate(const platform::PathStatus& status, uint32_t owner) {
 
 std::string WhyFolderNotPrivate(const std::string& folder, uint32_t owner, bool mayBeMissing) {
   namespace fs = std::filesystem;
-  std::string text = fs::path(folder).lexically_normal().string();
+  std::string text = platform::Utf8Of(platform::FsPath(folder).lexically_normal());
   while (text.size() > 1 && text.back() == '/') text.pop_back();
   if (text.empty() || text.front() != '/') return folder + ": not an absolute path";
   // From the folder itself up to "/": whoever may rename any of them may swap what lies below.
-  for (fs::path p = text;; p = p.parent_path()) {
-    const std::string name = p.string();
+  for (fs::path p = platform::FsPath(text);; p = p.parent_path()) {
+    const std::string name = platform::Utf8Of(p);
     platform::PathStatus st;
     if (auto ec = platform::GetPathStatus(name, st)) {
       if (!(mayBeMissing && name == text && ec == std::errc::no_such_file_or_directory))

@@ -11,4 +11,9 @@ std::string Utf8Of(const std::filesystem::path& path) {
   return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
 }
 
+std::string GenericUtf8Of(const std::filesystem::path& path) {
+  const std::u8string u8 = path.generic_u8string();
+  return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
+}
+
 }  // namespace zent::platform

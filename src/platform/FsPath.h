@@ -14,5 +14,7 @@ namespace zent::platform {
 
 std::filesystem::path FsPath(std::string_view utf8);
 std::string Utf8Of(const std::filesystem::path& path);
+// The "/"-separated form, for names that are stored or compared rather than opened.
+std::string GenericUtf8Of(const std::filesystem::path& path);
 
 }  // namespace zent::platform

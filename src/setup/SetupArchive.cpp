@@ -8,6 +8,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/FsPath.h"
+
 namespace zent::setup {
 namespace {
 
@@ -87,9 +89,12 @@ bool IsLeftOutOfPayload(std::string_view name) {
 void WriteInstaller(const std::string& stub, const std::string& programFolder,
                     const std::string& mainName, const std::string& out,
                     const UpdateSecretKey* signWith) {
+  const fs::path root = platform::FsPath(programFolder);
+  // Entry names are stored "/"-separated in UTF-8, whatever the building system uses.
+  auto nameOf = [&](const fs::path& p) { return platform::GenericUtf8Of(fs::relative(p, root)); };
   std::vector<fs::path> entries;
-  for (auto it = fs::recursive_directory_iterator(programFolder); it != fs::recursive_directory_iterator(); ++it) {
-    const std::string rel = fs::relative(it->path(), programFolder).generic_string();
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string rel = nameOf(it->path());
     if (IsLeftOutOfPayload(rel)) {
       if (it->is_directory()) it.disable_recursion_pending();
       continue;
@@ -98,20 +103,20 @@ void WriteInstaller(const std::string& stub, const std::string& programFolder,
   }
   std::sort(entries.begin(), entries.end());
   std::stable_partition(entries.begin(), entries.end(), [&](const fs::path& p) {
-    return fs::relative(p, programFolder).generic_string() != mainName;
+    return nameOf(p) != mainName;
   });
 
   const std::string tmp = out + ".tmp";
   {
-    std::ofstream o(tmp, std::ios::binary | std::ios::trunc);
-    std::ifstream s(stub, std::ios::binary);
+    std::ofstream o(platform::FsPath(tmp), std::ios::binary | std::ios::trunc);
+    std::ifstream s(platform::FsPath(stub), std::ios::binary);
     if (!o || !s) throw std::runtime_error("无法打开 " + (!o ? tmp : stub));
     o << s.rdbuf();
     const uint64_t offset = static_cast<uint64_t>(o.tellp());
     PayloadWriter w(o);
     std::vector<char> buf(kChunk);
     for (const auto& p : entries) {
-      const std::string rel = fs::relative(p, programFolder).generic_string();
+      const std::string rel = nameOf(p);
       const auto perms = static_cast<uint16_t>(fs::status(p).permissions() & fs::perms::mask) & 0777;
       if (fs::is_directory(p)) {
         w.Write(RecordHead(kFolder, 0755, rel));
@@ -128,7 +133,7 @@ void WriteInstaller(const std::string& stub, const std::string& programFolder,
       while (left > 0) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
         f.read(buf.data(), static_cast<std::streamsize>(n));
-        if (static_cast<size_t>(f.gcount()) != n) throw std::runtime_error("读取失败 " + p.string());
+        if (static_cast<size_t>(f.gcount()) != n) throw std::runtime_error("读取失败 " + platform::Utf8Of(p));
         w.Write(buf.data(), n);
         left -= n;
       }
@@ -148,12 +153,12 @@ void WriteInstaller(const std::string& stub, const std::string& programFolder,
       SignPackage(tmp, *signWith);
     } catch (...) {
       std::error_code ignored;
-      fs::remove(tmp, ignored);
+      fs::remove(platform::FsPath(tmp), ignored);
       throw;
     }
   }
-  fs::permissions(tmp, fs::perms(0755));
-  fs::rename(tmp, out);
+  fs::permissions(platform::FsPath(tmp), fs::perms(0755));
+  fs::rename(platform::FsPath(tmp), platform::FsPath(out));
 }
 
 uint64_t InstallerDataSize(std::istream& file, uint64_t fileSize) {

@@ -10,6 +10,7 @@
 #include "common/Utils.h"
 #include "install/InstallRegistration.h"
 #include "platform/Console.h"
+#include "platform/FsPath.h"
 #include "platform/InstallFiles.h"
 #include "platform/Process.h"
 #include "setup/SetupArchive.h"
@@ -29,8 +30,8 @@ std::string WithSlash(std::string folder) {
 // Leftovers of an installer that was interrupted before it finished.
 void RemoveOldStaging(const std::string& target) {
   std::error_code ec;
-  for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().filename().string().starts_with(kStagingPrefix)) {
+  for (fs::directory_iterator it(platform::FsPath(target), ec), end; !ec && it != end; it.increment(ec)) {
+    if (platform::Utf8Of(it->path().filename()).starts_with(kStagingPrefix)) {
       std::error_code ignored;
       fs::remove_all(it->path(), ignored);
     }
@@ -61,7 +62,7 @@ std::string RecordedInstallFolder() {
   const std::string folder = GetInstallLocation();
   std::error_code ec;
   // A link is not followed: the entry must name the folder itself.
-  if (folder.empty() || !fs::is_directory(fs::symlink_status(folder, ec))) return {};
+  if (folder.empty() || !fs::is_directory(fs::symlink_status(platform::FsPath(folder), ec))) return {};
   return folder;
 }
 
@@ -79,17 +80,17 @@ std::string WhySystemTargetRefused(const std::string& target, uint32_t owner) {
 }
 
 int InstallPayload(const std::string& self, const std::string& targetIn, std::string& error) {
-  std::ifstream file(self, std::ios::binary);
+  std::ifstream file(platform::FsPath(self), std::ios::binary);
   std::error_code ec;
-  const uint64_t size = file ? fs::file_size(self, ec) : 0;
+  const uint64_t size = file ? fs::file_size(platform::FsPath(self), ec) : 0;
   Trailer trailer;
   if (!file || ec || !ReadTrailer(file, InstallerDataSize(file, size), trailer) || !VerifyPayload(file, trailer)) {
     error = "安装数据已损坏: " + self;
     return kSetupDamaged;
   }
   const std::string target = WithSlash(targetIn);
-  fs::create_directories(target, ec);
-  if (ec || !fs::is_directory(target, ec)) {
+  fs::create_directories(platform::FsPath(target), ec);
+  if (ec || !fs::is_directory(platform::FsPath(target), ec)) {
     error = "无法创建安装目录 " + target;
     return kSetupNotBegun;
   }
@@ -99,32 +100,32 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
   try {
     // 1. Everything into the hidden folder, on disk before anything installed is touched.
     // Made here and now: a folder already under that name (or a link) is not ours.
-    if (!fs::create_directory(staging, ec) && !ec) ec = std::make_error_code(std::errc::file_exists);
+    if (!fs::create_directory(platform::FsPath(staging), ec) && !ec) ec = std::make_error_code(std::errc::file_exists);
     Check(ec, staging);
     ReadPayload(
         file, trailer,
         [&](const PayloadEntry& e) {
-          fs::create_directories(staging + e.name, ec);
+          fs::create_directories(platform::FsPath(staging + e.name), ec);
           Check(ec, e.name);
           entries.push_back(e);
         },
         [&](const PayloadEntry& e, const FileReader& read) {
           const std::string path = staging + e.name;
-          fs::create_directories(fs::path(path).parent_path(), ec);
+          fs::create_directories(platform::FsPath(path).parent_path(), ec);
           {
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            std::ofstream out(platform::FsPath(path), std::ios::binary | std::ios::trunc);
             std::string_view piece;
             while (out && read(piece)) out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
             out.close();
             if (!out) throw std::runtime_error("写入失败 " + path);
           }
-          fs::permissions(path, fs::perms(e.mode & 0755), ec);
+          fs::permissions(platform::FsPath(path), fs::perms(e.mode & 0755), ec);
           Check(ec, path);
           Check(platform::FlushToDisk(path), path);
           entries.push_back(e);
         });
   } catch (const std::exception& e) {
-    fs::remove_all(staging, ec);
+    fs::remove_all(platform::FsPath(staging), ec);
     error = e.what();
     return kSetupFailed;  // the installed program is untouched
   }
@@ -134,21 +135,21 @@ int InstallPayload(const std::string& self, const std::string& targetIn, std::st
     for (const auto& e : entries) {
       const std::string dest = target + e.name;
       if (e.folder) {
-        fs::create_directories(dest, ec);
+        fs::create_directories(platform::FsPath(dest), ec);
         Check(ec, dest);
       } else {
-        fs::rename(staging + e.name, dest, ec);
+        fs::rename(platform::FsPath(staging + e.name), platform::FsPath(dest), ec);
         Check(ec, dest);
       }
       Check(platform::ShareWithFolderGroup(dest, target), dest);
     }
     Check(platform::FlushToDisk(target), target);
   } catch (const std::exception& e) {
-    fs::remove_all(staging, ec);
+    fs::remove_all(platform::FsPath(staging), ec);
     error = e.what();
     return kSetupFailed;
   }
-  fs::remove_all(staging, ec);
+  fs::remove_all(platform::FsPath(staging), ec);
   return kSetupOk;
 }
 

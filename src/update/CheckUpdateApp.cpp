@@ -6,6 +6,7 @@
 
 #include "common/FileLog.h"
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 #include "platform/PartialFile.h"
 #include "update/HandOffRecord.h"
 #include "update/PackageDigest.h"
@@ -18,12 +19,12 @@ namespace {
 
 bool FolderExists(const std::string& folder) {
   std::error_code ec;
-  return std::filesystem::is_directory(folder, ec);
+  return std::filesystem::is_directory(platform::FsPath(folder), ec);
 }
 
 std::error_code RemoveFile(const std::string& path) {
   std::error_code ec;
-  std::filesystem::remove(path, ec);
+  std::filesystem::remove(platform::FsPath(path), ec);
   return ec;
 }
 

@@ -6,6 +6,7 @@
 #include "common/Format.h"
 #include "common/ProfileFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -26,7 +27,7 @@ bool IsHexDigest(std::string_view s) {
 std::optional<THandOffRecord> ReadHandOffRecord(const std::string& folder) {
   const std::string path = folder + kHandOffRecordName;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+  if (!std::filesystem::is_regular_file(platform::FsPath(path), ec)) return std::nullopt;
   const ProfileFile file(path);
   THandOffRecord r;
   r.packageName = file.ReadString(kSection, "Package", "");
@@ -48,7 +49,7 @@ void WriteHandOffRecord(const std::string& folder, const THandOffRecord& record)
 
 void RemoveHandOffRecord(const std::string& folder) {
   std::error_code ec;
-  std::filesystem::remove(folder + kHandOffRecordName, ec);
+  std::filesystem::remove(platform::FsPath(folder + kHandOffRecordName), ec);
 }
 
 THandOffVerdict JudgeHandOff(const std::optional<THandOffRecord>& record, std::string_view appVersion) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Encoding.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 
@@ -39,7 +40,7 @@ std::string TDigest::Hex() {
 }
 
 std::string FileSha256(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::FsPath(path), std::ios::binary);
   if (!in) return {};
   TDigest digest(TDigest::Kind::Sha256);
   std::vector<char> buf(1 << 16);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "platform/FsPath.h"
 #include "platform/ReadOnlyFile.h"
 
 namespace zent {
@@ -194,7 +195,7 @@ void SignPackage(const std::string& path, const UpdateSecretKey& secret) {
     throw std::runtime_error(path + ": signing failed");
   for (int i = 0; i < 8; ++i) out[kSignatureSize + i] = static_cast<unsigned char>((size >> (8 * i)) & 0xFF);
   std::memcpy(out + kSignatureSize + 8, kSignatureMagic, kMagicSize);
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  std::fstream f(platform::FsPath(path), std::ios::in | std::ios::out | std::ios::binary);
   f.seekp(0, std::ios::end);
   if (!f || static_cast<uint64_t>(f.tellp()) != size) throw std::runtime_error(path + ": changed while it was signed");
   f.write(block.data(), static_cast<std::streamsize>(block.size()));

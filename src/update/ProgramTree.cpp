@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 #include "update/UpdateNames.h"
 
 namespace zent {
@@ -10,8 +11,8 @@ namespace zent {
 bool IsInsideTree(const std::string& path, const std::string& root) {
   namespace fs = std::filesystem;
   std::error_code ec1, ec2;
-  const fs::path p = fs::weakly_canonical(fs::absolute(path), ec1);
-  const fs::path r = fs::weakly_canonical(fs::absolute(root), ec2);
+  const fs::path p = fs::weakly_canonical(fs::absolute(platform::FsPath(path)), ec1);
+  const fs::path r = fs::weakly_canonical(fs::absolute(platform::FsPath(root)), ec2);
   // Unknown counts as inside: refusing a save is the safe answer.
   if (ec1 || ec2) return true;
   auto pi = p.begin();

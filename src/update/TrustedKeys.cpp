@@ -5,6 +5,7 @@
 
 #include "common/PrivatePath.h"
 #include "platform/FileStatus.h"
+#include "platform/FsPath.h"
 #include "platform/ReadOnlyFile.h"
 #include "update/BuiltInUpdateKey.h"  // generated at configure time into the build folder
 
@@ -77,8 +78,8 @@ std::vector<TrustedKey> LoadTrustedKeysOwnedBy(const std::string& folder, uint32
 
   std::vector<std::string> names;
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name = it->path().filename().string();
+  for (std::filesystem::directory_iterator it(platform::FsPath(dir), ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = platform::Utf8Of(it->path().filename());
     if (name.size() > 4 && name.ends_with(".pub")) names.push_back(std::move(name));
   }
   if (ec) ignore("folder " + dir, ec.message());

@@ -6,6 +6,7 @@
 #include "common/Errors.h"
 #include "common/Format.h"
 #include "common/ProfileFile.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -14,7 +15,7 @@ constexpr char kServerSection[] = "LumoServer";
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::exists(path, ec);
+  return std::filesystem::exists(platform::FsPath(path), ec);
 }
 
 }  // namespace

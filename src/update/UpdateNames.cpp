@@ -10,6 +10,7 @@
 #include "common/Encoding.h"
 #include "common/FileLog.h"
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -61,9 +62,9 @@ std::string FallbackPackageFolder() { return InstallBaseOf(GetAppFileName()) + k
 
 std::string FindPackage(const std::string& folder, std::string_view prefix) {
   std::error_code ec;
-  std::filesystem::directory_iterator it(folder, ec), end;
+  std::filesystem::directory_iterator it(platform::FsPath(folder), ec), end;
   for (; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = platform::Utf8Of(it->path().filename());
     if (name.size() < 4 || !EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".exe")) continue;
     if (!name.starts_with(prefix)) continue;
     std::error_code typeEc;

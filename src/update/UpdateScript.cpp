@@ -7,6 +7,7 @@
 #include "common/Format.h"
 #include "common/Utils.h"
 #include "platform/AtomicFile.h"
+#include "platform/FsPath.h"
 #include "platform/Paths.h"
 #include "platform/HandOffScript.h"
 #include "update/UpdateNames.h"
@@ -36,16 +37,16 @@ bool ExecUpdateFor(const std::string& programPath, const std::string& packagePat
     const std::string folder = programPath.substr(0, programPath.rfind('/') + 1);
     std::error_code ec;
     const TUpdateScriptPlan plan = PlanUpdateScript(programPath, platform::IsWritableFolder(folder),
-                                                    std::filesystem::is_regular_file(kApplyUpdateHelper, ec));
+                                                    std::filesystem::is_regular_file(platform::FsPath(kApplyUpdateHelper), ec));
     const std::string& scriptPath = plan.scriptPath;
     const platform::HandOff handOff{programPath, packagePath, scriptPath, plan.installerCommand};
     if (auto writeEc = platform::ReplaceFile(scriptPath, platform::HandOffScriptText(handOff), 0755))
       throw Exception(Format("%s: %s", scriptPath.c_str(), writeEc.message().c_str()));
-    if (!std::filesystem::exists(scriptPath, ec))
+    if (!std::filesystem::exists(platform::FsPath(scriptPath), ec))
       throw Exception(Format("%s文件不存在，无法执行升级", scriptPath.c_str()));
     if (!plan.packaged) {
       // The downloaded package has no execute permission yet.
-      std::filesystem::permissions(packagePath,
+      std::filesystem::permissions(platform::FsPath(packagePath),
                                    std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec,
                                    std::filesystem::perm_options::add, ec);
       if (ec) throw Exception(Format("%s: %s", packagePath.c_str(), ec.message().c_str()));

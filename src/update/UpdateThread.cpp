@@ -9,6 +9,7 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 #include "platform/OsVersion.h"
 #include "platform/PartialFile.h"
 #include "update/HandOffRecord.h"
@@ -29,7 +30,7 @@ std::string What(const std::exception& e) { return e.what(); }
 
 void CreateFolder(const std::string& folder) {
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  std::filesystem::create_directories(platform::FsPath(folder), ec);
   if (ec) throw Exception(Format("创建目录失败[%s]: %s", folder.c_str(), ec.message().c_str()));
 }
 
@@ -79,7 +80,7 @@ void VerifyDownload(const platform::PartialFile& file, const std::vector<Trusted
 std::error_code RemoveOldPackage(const std::string& folder, const char* prefix) {
   std::error_code ec;
   const std::string old = FindPackage(folder, prefix);
-  if (!old.empty()) std::filesystem::remove(old, ec);
+  if (!old.empty()) std::filesystem::remove(platform::FsPath(old), ec);
   return ec;
 }
 

@@ -52,6 +52,14 @@ TEST(FsPath, NonAsciiNamesReachTheDiskAsTheirUtf8BytesAndComeBack) {
   EXPECT_EQ(raw, expected);
 }
 
+// Names kept inside packages are "/"-separated UTF-8, also for a relative name below a folder.
+TEST(FsPath, GenericFormOfARelativeNameIsSlashSeparatedUtf8) {
+  const std::filesystem::path root = FsPath("/opt/程序");
+  EXPECT_EQ(GenericUtf8Of(FsPath("/opt/程序/语言/中文.lang").lexically_relative(root)), "语言/中文.lang");
+  EXPECT_EQ(GenericUtf8Of(FsPath("/opt/程序/bin").lexically_relative(root)), "bin");
+  EXPECT_EQ(GenericUtf8Of(FsPath("/opt/程序") / "Temp" / "ExeBuf/"), "/opt/程序/Temp/ExeBuf/");
+}
+
 TEST(CurrentFolder, RelativePathsResolveAgainstItAndAMissingFolderIsAnError) {
   testing::TempDir dir;
   const std::filesystem::path before = std::filesystem::current_path();

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "update/HandOffRecord.h"
+#include "update/UpdateNames.h"
 
 #include "UpdateTestSupport.h"
 #include "common/FileLog.h"
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 #include "platform/Paths.h"
 
 namespace zent {
@@ -42,12 +46,15 @@ void Place(const std::string& folder, const std::string& name, Pkg kind) {
     case Pkg::None: return;
     case Pkg::Versioned:
     case Pkg::Planted:
-    case Pkg::Foreign: fs::create_directories(folder); fs::copy_file(platform::ExecutablePath(), path); break;
+    case Pkg::Foreign:
+      fs::create_directories(platform::FsPath(folder));
+      fs::copy_file(platform::FsPath(platform::ExecutablePath()), platform::FsPath(path));
+      break;
     case Pkg::NoVersion: WriteFile(path, "<html>404</html>"); break;
     case Pkg::Zip: WriteFile(folder + name + ".zip", "zip"); return;
   }
-  if (kind == Pkg::Foreign) SignFile(path, ForeignTestKey());
-  if (kind == Pkg::Versioned || kind == Pkg::NoVersion) SignFile(path);
+  if (kind == Pkg::Foreign) SignFile(platform::FsPath(path), ForeignTestKey());
+  if (kind == Pkg::Versioned || kind == Pkg::NoVersion) SignFile(platform::FsPath(path));
 }
 
 THandOffContext Context(const std::string& appVersion, const std::string& base,
@@ -151,6 +158,42 @@ TEST(HandOff, ChangedVersionMeansSuccessAndTheEqualPackageGoes) {
   EXPECT_FALSE(CheckUpdateApp(Context(kBuildVersion, base, [&](const std::string&) { return ++handOffs > 0; })));
   EXPECT_EQ(handOffs, 1);
   EXPECT_TRUE(FilesIn(folder).empty());
+}
+
+// The "C" locale for one case: its narrow encoding is not UTF-8, so a path made from one of
+// our strings without FsPath would not name the file the string names.
+class NarrowLocale {
+ public:
+  NarrowLocale() : previous_(std::setlocale(LC_ALL, nullptr)) { std::setlocale(LC_ALL, "C"); }
+  ~NarrowLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
+  NarrowLocale(const NarrowLocale&) = delete;
+  NarrowLocale& operator=(const NarrowLocale&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+// A till installed below a folder with a Chinese name: the package is found, its signature
+// and version read, handed off under exactly its UTF-8 name, and removed there once it failed.
+TEST(HandOff, InstallFolderWithANonAsciiNameUnderANonUtf8Locale) {
+  const NarrowLocale cLocale;
+  const std::string base = FreshFolder("handoff-utf8") + "升级/";
+  const std::string folder = base + kMainPackageFolder;
+  Place(folder, "DO2_U_版本", Pkg::Versioned);
+  const std::string package = folder + "DO2_U_版本.exe";
+  EXPECT_EQ(FindPackage(folder, kMainPackagePrefix), package);
+  std::vector<std::string> started;
+  const THandOffContext ctx = Context("99.0.0.0", base, [&](const std::string& p) {
+    started.push_back(p);
+    return true;
+  });
+  EXPECT_TRUE(CheckUpdateApp(ctx));
+  EXPECT_EQ(started, std::vector<std::string>{package});
+  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"DO2_U_版本.exe", "HandOff.ini"}));
+  // The next start still finds version 99.0.0.0: the package failed and goes.
+  EXPECT_FALSE(CheckUpdateApp(ctx));
+  EXPECT_EQ(started.size(), 1u);
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"FailedPackages.txt"});
 }
 
 // The record lies in a folder others may write: it can only ever remove one of our packages.

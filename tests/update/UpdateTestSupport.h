@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "common/FileLog.h"
+#include "platform/FsPath.h"
 #include "support/HttpTestServer.h"
 #include "update/PackageSignature.h"
 
@@ -68,8 +69,8 @@ class AppLogTail {
 inline std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    names.push_back(it->path().filename().string());
+  for (fs::directory_iterator it(platform::FsPath(folder), ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(platform::Utf8Of(it->path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -92,7 +93,7 @@ inline const TestKeyPair& ForeignTestKey() {
 
 // Signs the file at `path` in place with `keys`' secret.
 inline void SignFile(const fs::path& path, const TestKeyPair& keys = TrustedTestKey()) {
-  SignPackage(path.string(), keys.secret);
+  SignPackage(platform::Utf8Of(path), keys.secret);
 }
 
 // `bytes` with a signature block appended, made in a scratch file of `folder`.

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/FsPath.h"
 #include "update/PackageSignature.h"
 
 namespace {
@@ -23,7 +24,7 @@ namespace {
 constexpr int kUsage = 2;
 
 std::string ReadKeyText(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(zent::platform::FsPath(path), std::ios::binary);
   if (!f) throw std::runtime_error(path + ": cannot be read");
   std::ostringstream s;
   s << f.rdbuf();

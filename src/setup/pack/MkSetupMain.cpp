@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/FsPath.h"
 #include "setup/SetupArchive.h"
 #include "update/PackageSignature.h"
 
 namespace {
 
 zent::UpdateSecretKey ReadSecretKey(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(zent::platform::FsPath(path), std::ios::binary);
   std::ostringstream text;
   text << f.rdbuf();
   zent::UpdateSecretKey key{};

@@ -6,6 +6,7 @@
 #include "common/PrivatePath.h"
 #include "common/Utils.h"
 #include "platform/FileStatus.h"
+#include "platform/FsPath.h"
 #include "platform/Process.h"
 #include "platform/ReadOnlyFile.h"
 #include "update/PackageSignature.h"
@@ -23,7 +24,7 @@ class CopyGuard {
   explicit CopyGuard(std::string path) : path_(std::move(path)) {}
   ~CopyGuard() {
     std::error_code ec;
-    fs::remove(path_, ec);
+    fs::remove(platform::FsPath(path_), ec);
   }
   CopyGuard(const CopyGuard&) = delete;
   CopyGuard& operator=(const CopyGuard&) = delete;
@@ -65,7 +66,7 @@ std::string PrepareWorkFolder(const std::string& folder, uint32_t owner) {
   // Its parents first: a folder someone else may rename could be swapped under us.
   if (std::string why = WhyFolderNotPrivate(folder, owner, /*mayBeMissing=*/true); !why.empty()) return why;
   std::error_code ec;
-  if (fs::create_directory(folder, ec)) fs::permissions(folder, fs::perms::owner_all, ec);
+  if (fs::create_directory(platform::FsPath(folder), ec)) fs::permissions(platform::FsPath(folder), fs::perms::owner_all, ec);
   if (ec) return folder + ": cannot be created: " + ec.message();
   platform::PathStatus st;
   if (auto statEc = platform::GetPathStatus(folder, st)) return folder + ": " + statEc.message();
