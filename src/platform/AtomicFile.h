@@ -24,6 +24,11 @@ std::error_code ReadWholeFile(const std::string& path, size_t maxBytes, std::str
 std::error_code ReplaceFile(const std::string& path, std::string_view bytes,
                             unsigned newFilePermissions = 0666);
 
+// Creates the file at `path` with `bytes` and exactly `permissions` (POSIX mode bits), flushed
+// to disk. An existing file, or a link in its place, is file_exists and stays untouched; a
+// failed write removes the new file again.
+std::error_code WriteNewFile(const std::string& path, std::string_view bytes, unsigned permissions);
+
 // An exclusive lock between cooperating processes and threads on one folder, held from a
 // successful Acquire until destruction, so a read-modify-write of a file in that folder
 // cannot lose another writer's change.

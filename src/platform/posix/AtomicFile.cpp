@@ -81,6 +81,25 @@ std::error_code ReadWholeFile(const std::string& path, size_t maxBytes, std::str
   return {};
 }
 
+std::error_code WriteNewFile(const std::string& path, std::string_view bytes, unsigned permissions) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, permissions);
+  if (fd < 0) return {errno, std::system_category()};
+  // The umask may have taken bits away; the caller said exactly which it wants.
+  bool ok = ::fchmod(fd, permissions) == 0;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  if (ok) return {};
+  ::unlink(path.c_str());
+  return {error, std::system_category()};
+}
+
 std::error_code ReplaceFile(const std::string& path, std::string_view bytes,
                             unsigned newFilePermissions) {
   static std::atomic<unsigned> counter{0};

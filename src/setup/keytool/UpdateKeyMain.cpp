@@ -3,19 +3,16 @@
 //   zent-updatekey sign SECRET_FILE PACKAGE       appends the signature block to PACKAGE
 //   zent-updatekey verify PUBLIC_FILE PACKAGE     exit 0 when PACKAGE verifies, else 1
 // Existing files are never overwritten and a signed package is never signed again.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sodium.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
+#include "platform/AtomicFile.h"
 #include "platform/FsPath.h"
 #include "update/PackageSignature.h"
 
@@ -33,16 +30,7 @@ std::string ReadKeyText(const std::string& path) {
 
 // A new file with `text` (O_EXCL: an existing file, or a link in its place, is an error).
 void WriteNew(const std::string& path, const std::string& text, unsigned mode) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) throw std::runtime_error(path + ": " + std::strerror(errno));
-  const bool ok = ::fchmod(fd, mode) == 0 &&
-                  ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  if (!ok) {
-    ::unlink(path.c_str());
-    throw std::runtime_error(path + ": " + std::strerror(error));
-  }
+  if (auto ec = zent::platform::WriteNewFile(path, text, mode)) throw std::runtime_error(path + ": " + ec.message());
 }
 
 int Keygen(const std::string& secretOut, const std::string& publicOut) {
@@ -51,7 +39,9 @@ int Keygen(const std::string& secretOut, const std::string& publicOut) {
   zent::MakeKeyPair(pk, sk);
   std::string secretText = zent::FormatSecretKey(sk);
   sodium_memzero(sk.data(), sk.size());
-  if (::access(publicOut.c_str(), F_OK) == 0) throw std::runtime_error(publicOut + ": exists already");
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(zent::platform::FsPath(publicOut), ec)))
+    throw std::runtime_error(publicOut + ": exists already");
   WriteNew(secretOut, secretText, 0600);
   sodium_memzero(secretText.data(), secretText.size());
   WriteNew(publicOut, zent::FormatPublicKey(pk), 0644);
