@@ -177,6 +177,7 @@ class Display:
             self.env = dict(os.environ, DISPLAY=self.name)
             self.env.pop("WAYLAND_DISPLAY", None)
             self._configure()
+            self._settle_keyboard()
             if not self.window_manager:
                 return
             self.wm = subprocess.Popen(
@@ -195,6 +196,15 @@ class Display:
 
     def _configure(self):
         """Sets the display up before the window manager starts (nothing for Xvfb)."""
+
+    def _settle_keyboard(self):
+        """Makes the keyboard the tests type on the server's keyboard before any client
+        listens. The first synthetic key switches the core keyboard to the server's test
+        device, which tells every client that the keyboard map changed; openbox then drops
+        all its key bindings and grabs them again, and a key pressed in between (the Alt+F4
+        that closes a window) goes to the focused window instead. Pressed here, before the
+        window manager starts, every later key finds the bindings in place."""
+        self.run("xdotool", "key", "shift")
 
     def run(self, *cmd, check=True, timeout=20):
         res = subprocess.run(list(cmd), env=self.env, capture_output=True, timeout=timeout)

@@ -118,6 +118,9 @@ class PageTests(E2ETestCase):
         cx, cy = x + w // 2, y + h // 4
         before_windows = set(self.display.search(pid=prog.pid))
         region = (cx, cy, min(300, x + w - cx), min(300, y + h - cy))
+        # The page's flag is reported by its script, which may run before its first drawing
+        # reaches the screen: the picture to compare with is the page as shown.
+        wait_for(lambda: self.display.pixel(cx, cy) == PAGE_COLOUR, 20, "the page to show in the window")
         before = self.display.grab_rgb(*region)
         self.display.click(cx, cy, 3)
         # A menu would open within moments; give it a generous second and a half.
