@@ -36,18 +36,6 @@ std::string ResolveTarget(const std::string& path) {
   return real ? std::string(real.get()) : path;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 std::error_code ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes) {
@@ -85,19 +73,13 @@ std::error_code WriteNewFile(const std::string& path, std::string_view bytes, un
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, permissions);
   if (fd < 0) return {errno, std::system_category()};
   // The umask may have taken bits away; the caller said exactly which it wants.
-  bool ok = ::fchmod(fd, permissions) == 0;
-  for (size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  const int error = errno;
+  std::error_code ec;
+  if (::fchmod(fd, permissions) != 0) ec = LastError();
+  if (!ec) ec = WriteAll(fd, bytes);
+  if (!ec && ::fsync(fd) != 0) ec = LastError();
   ::close(fd);
-  if (ok) return {};
-  ::unlink(path.c_str());
-  return {error, std::system_category()};
+  if (ec) ::unlink(path.c_str());
+  return ec;
 }
 
 std::error_code ReplaceFile(const std::string& path, std::string_view bytes,
@@ -127,7 +109,7 @@ std::error_code ReplaceFile(const std::string& path, std::string_view bytes,
     return ec;
   };
   if (existed && ::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(LastError());
-  if (!WriteAll(fd.get(), bytes)) return fail(LastError());
+  if (auto ec = WriteAll(fd.get(), bytes)) return fail(ec);
   if (::fsync(fd.get()) != 0) return fail(LastError());
   if (::close(fd.release()) != 0) {
     const auto ec = LastError();

@@ -1,5 +1,6 @@
 // POSIX: a descriptor opened O_APPEND | O_CLOEXEC; a record is one write(2).
 #include "platform/FileHandle.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,16 +66,7 @@ std::error_code FileHandle::Size(uint64_t& size) const {
 
 std::error_code FileHandle::Write(std::string_view data) const {
   if (handle_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
-  while (!data.empty()) {
-    const ssize_t n = ::write(handle_, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    if (n == 0) return std::make_error_code(std::errc::no_space_on_device);
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return {};
+  return WriteAll(handle_, data);
 }
 
 std::error_code FileHandle::Flush() {

@@ -70,16 +70,8 @@ std::error_code PartialFile::Create(const std::string& folder, unsigned mode) {
 
 std::error_code PartialFile::Write(const char* data, size_t size) {
   if (fd_ < 0) return std::make_error_code(std::errc::bad_file_descriptor);
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-    size_ += static_cast<uint64_t>(n);
-  }
+  if (auto ec = WriteAll(fd_, std::string_view(data, size))) return ec;
+  size_ += size;
   return {};
 }
 

@@ -18,18 +18,6 @@ namespace {
 
 std::error_code LastError() { return {errno, std::system_category()}; }
 
-std::error_code WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return {};
-}
 
 }  // namespace
 
@@ -96,7 +84,7 @@ std::error_code ReadOnlyFile::CopyToPrivateFile(const std::string& folder, uint6
     if (got == 0) break;
     total += got;
     if (total > maxSize) return fail(std::make_error_code(std::errc::file_too_large));
-    if (auto ec = WriteAll(out.get(), buf.data(), got)) return fail(ec);
+    if (auto ec = WriteAll(out.get(), std::string_view(buf.data(), got))) return fail(ec);
   }
   if (::fsync(out.get()) != 0) return fail(LastError());
   copyPath = name;
