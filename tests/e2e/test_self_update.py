@@ -121,6 +121,8 @@ class SelfUpdateCase(E2ETestCase):
                 os.killpg(pid, signal.SIGKILL)
             except OSError:
                 pass
+        # Gone before the next start, which would otherwise find a running instance and end.
+        wait_for(lambda: not program_pids(self.env.exe), 30, "the restarted program's end", interval=0.1)
 
     def record_install_folder(self):
         hive = os.path.join(self.xdg_dirs, "zent", "registry", "system.reg")
