@@ -39,13 +39,30 @@ if(NOT ZENT_UPDATE_PUBLIC_KEY AND NOT ZENT_UPDATE_SIGNING_KEY)
       message(FATAL_ERROR "Only half of the build's key pair is in ${zent_key_dir}: remove it to make a new pair")
     endif()
     file(MAKE_DIRECTORY ${zent_key_dir})
-    try_run(zent_keygen_run zent_keygen_compiled ${zent_key_dir}/tool
-      ${PROJECT_SOURCE_DIR}/cmake/MakeUpdateKeyPair.cpp
-      CMAKE_FLAGS "-DINCLUDE_DIRECTORIES=${SODIUM_INCLUDE_DIRS}"
-      LINK_LIBRARIES ${SODIUM_LINK_LIBRARIES}
-      COMPILE_OUTPUT_VARIABLE zent_keygen_compile_output
-      RUN_OUTPUT_VARIABLE zent_keygen_output
-      ARGS ${zent_own_secret} ${zent_own_public})
+    if(CMAKE_CROSSCOMPILING)
+      # The key pair is made on the build machine: its compiler and libsodium.
+      find_program(ZENT_HOST_CXX NAMES c++ g++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+      execute_process(
+        COMMAND ${ZENT_HOST_CXX} -std=c++20 -O1 -o ${zent_key_dir}/make-key-pair
+                ${PROJECT_SOURCE_DIR}/cmake/MakeUpdateKeyPair.cpp -lsodium
+        RESULT_VARIABLE zent_keygen_compiled_rc ERROR_VARIABLE zent_keygen_compile_output)
+      set(zent_keygen_compiled FALSE)
+      set(zent_keygen_run 1)
+      if(zent_keygen_compiled_rc EQUAL 0)
+        set(zent_keygen_compiled TRUE)
+        execute_process(COMMAND ${zent_key_dir}/make-key-pair ${zent_own_secret} ${zent_own_public}
+          RESULT_VARIABLE zent_keygen_run OUTPUT_VARIABLE zent_keygen_output ERROR_VARIABLE zent_keygen_output)
+        file(REMOVE ${zent_key_dir}/make-key-pair)
+      endif()
+    else()
+      try_run(zent_keygen_run zent_keygen_compiled ${zent_key_dir}/tool
+        ${PROJECT_SOURCE_DIR}/cmake/MakeUpdateKeyPair.cpp
+        CMAKE_FLAGS "-DINCLUDE_DIRECTORIES=${SODIUM_INCLUDE_DIRS}"
+        LINK_LIBRARIES ${SODIUM_LINK_LIBRARIES}
+        COMPILE_OUTPUT_VARIABLE zent_keygen_compile_output
+        RUN_OUTPUT_VARIABLE zent_keygen_output
+        ARGS ${zent_own_secret} ${zent_own_public})
+    endif()
     if(NOT zent_keygen_compiled OR NOT zent_keygen_run EQUAL 0)
       message(FATAL_ERROR "Could not make the build's update key pair:\n${zent_keygen_compile_output}${zent_keygen_output}")
     endif()

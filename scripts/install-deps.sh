@@ -19,6 +19,8 @@ packages=(
   iproute2 util-linux
   # stand-in server and test tools; end-to-end tests, demo and start-up benchmark
   python3 xvfb openbox x11-utils xdotool imagemagick fonts-wqy-zenhei
+  # the cursor image the hidden-pointer tests read (XFixes, through ctypes)
+  libx11-6 libxfixes3
   # two monitors for the secondary-screen tests: Xorg's dummy driver with two heads, xrandr
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # the Debian package: CPack's DEB generator with dpkg-shlibdeps, its check, and what the

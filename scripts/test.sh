@@ -6,7 +6,9 @@
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build of the unit tests;
 #   3. a ThreadSanitizer build of the unit tests;
 #   4. a short run of every fuzz target over its seed corpus (regressions of past findings);
-#   5. the Debian package: built, checked by lintian, installed, upgraded, its kiosk session,
+#   5. the Windows core: the Qt-free modules and their unit tests cross-built with MinGW-w64
+#      and run under Wine (scripts/windows.sh, build-win/);
+#   6. the Debian package: built, checked by lintian, installed, upgraded, its kiosk session,
 #      removed and purged (tests/package/run_package_tests.sh; changes this machine's /opt,
 #      /etc and /var/log and cleans up after itself).
 # The sanitizer and fuzz builds build only the programs they run. At the end (also after a
@@ -102,6 +104,8 @@ CXX=clang++ configure "$root/build-fuzz" -DCMAKE_BUILD_TYPE=Debug -DZENT_BUILD_F
   -DZENT_SANITIZE=address,undefined -DZENT_BUILD_TESTS=OFF -DZENT_BUILD_BENCH=OFF -DZENT_BUILD_GUI=OFF
 stage "Build: fuzz targets" build "$root/build-fuzz" fuzz_targets
 stage "Fuzz targets over their seed corpora" env JOBS="$jobs" "$root/scripts/fuzz.sh" "$root/build-fuzz" 20
+
+stage "Windows core under Wine" env JOBS="$jobs" "$root/scripts/windows.sh"
 
 stage "Debian package: build, lintian, install, upgrade, kiosk, remove, purge" \
   "$root/tests/package/run_package_tests.sh" "$root/build"

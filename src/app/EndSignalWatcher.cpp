@@ -8,12 +8,13 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "platform/EndSignals.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 
 EndSignalWatcher::EndSignalWatcher() {
   if (auto ec = platform::CatchEndSignals(pending_)) {
-    AppLog().Log(2, Format("End signals: %s", ec.message().c_str()));
+    AppLog().Log(2, Format("End signals: %s", platform::ErrorText(ec).c_str()));
     return;
   }
   notifier_ = std::make_unique<QSocketNotifier>(pending_.EventLoopSocket(), QSocketNotifier::Read);

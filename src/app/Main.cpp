@@ -3,6 +3,8 @@
 // start with the program plug into the marked steps.
 #include <QApplication>
 #include <exception>
+#include <optional>
+#include <string>
 #include <memory>
 
 #include "app/EndSignalWatcher.h"
@@ -29,13 +31,18 @@
 #include "platform/Memory.h"
 #include "platform/NamedLock.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 #include "platform/RoleNotice.h"
 #include "update/CheckUpdateApp.h"
 #include "update/UpdateThread.h"
+#include "platform/FsPath.h"
+#include "platform/ErrorText.h"
 
 namespace {
 
 using namespace zent;
+
+constexpr const char* kJournalSocketVariable = "LUMO7_JOURNAL_SOCKET";
 
 // Tells the running instance of this role to come to the front; never waits for it.
 void NotifyRunningInstance(const std::string& instanceName) {
@@ -68,10 +75,22 @@ std::string UserAgentFromAdapters() {
 // Makes the executable's folder the current directory; a failure is ignored on purpose.
 void EnterExecutableFolder() {
   const std::string exe = GetAppFileName();
-  const size_t cut = exe.rfind('/');
-  if (cut == std::string::npos) return;
+  const std::string folder = platform::FolderOf(exe);
+  if (folder.empty()) return;
   // Relative paths are not relied on: a failure changes nothing else.
-  [[maybe_unused]] const std::error_code ec = platform::SetCurrentFolder(exe.substr(0, cut + 1));
+  [[maybe_unused]] const std::error_code ec = platform::SetCurrentFolder(folder);
+}
+
+// LUMO7_JOURNAL_SOCKET, read once here, names another socket for the journal's entries (a
+// test's stand-in, a relay of the deployment); they then go there only, never to syslog.
+void EnableJournalFromEnvironment() {
+  const std::optional<std::string> socket = platform::EnvironmentValue(kJournalSocketVariable);
+  if (socket && !socket->empty()) {
+    // Named as the fallback too: an absent socket drops the entry rather than reach syslog.
+    EnableSystemJournal(*socket, *socket);
+  } else {
+    EnableSystemJournal();
+  }
 }
 
 int Run(int argc, char** argv) {
@@ -83,7 +102,7 @@ int Run(int argc, char** argv) {
   InitFileLog();
   // Errors, configuration values and the banners also reach the machine's journal, where a
   // chain collects them; before the first entry, so the begin banner goes there too.
-  EnableSystemJournal();
+  EnableJournalFromEnvironment();
   InitAppFileInfo();
   // Languages from "Lang" beside the executable; "Lang.config" picks this (the window's) thread's.
   const LanguagesScope languages(GetAppFileName());
@@ -99,20 +118,20 @@ int Run(int argc, char** argv) {
 
   const std::string instanceName = commandLine.InstanceName();
   platform::NamedLock instanceLock(instanceName);
-  if (platform::NamedLock::Exists(instanceName)) {
+  // The look for a running instance and the hold are one step, so of several starts at the
+  // same moment exactly one becomes the first instance.
+  bool running = false;
+  if (auto ec = platform::HoldAndTellIfHeld(instanceLock, running)) {
+    AppLog().Log(2, Format("Instance lock [%s]: %s", instanceName.c_str(), platform::ErrorText(ec).c_str()));
+  }
+  if (running) {
     if (ReadSingleInst()) {
       NotifyRunningInstance(instanceName);
       return 0;
     }
     // Allowed beside the running one: this process holds the role too, and skips the
     // pending-update hand-off.
-    if (auto ec = instanceLock.Hold()) {
-      AppLog().Log(2, Format("Instance lock [%s]: %s", instanceName.c_str(), ec.message().c_str()));
-    }
   } else {
-    if (auto ec = instanceLock.Hold()) {
-      AppLog().Log(2, Format("Instance lock [%s]: %s", instanceName.c_str(), ec.message().c_str()));
-    }
     // The pending-update hand-off runs here, in the first instance only.
     if (CheckUpdateApp()) return 0;
   }

@@ -18,6 +18,7 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/SystemJournal.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 
@@ -31,9 +32,12 @@ constexpr TLogLevelF kEndLevel = 255;
 constexpr std::string_view kBeginBanner = "****** Log Begin ******";
 constexpr std::string_view kEndBanner = "****** Log End ******";
 
-// The path cleaner, applied per component so that the separators survive.
+// The path cleaner, applied per component so that the separators survive. The drive part
+// ("C:", "\\\\server" where the system has drives) stays: its colon is no stray character.
 std::string CleanPath(std::string_view path) {
-  return ClearToPath(path, [](char c) { return c == '/' ? std::string("/") : std::string(); });
+  const size_t drive = platform::Utf8Of(platform::FsPath(path).root_name()).size();
+  return std::string(path.substr(0, drive)) +
+         ClearToPath(path.substr(drive), [](char c) { return c == '/' ? std::string("/") : std::string(); });
 }
 
 std::string WithSlash(std::string path) {
@@ -177,7 +181,7 @@ void CreateFolder(const std::string& folder) {
   fs::create_directories(platform::FsPath(path), ec);
   if (ec || !fs::is_directory(platform::FsPath(path))) {
     if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
-    throw EFileLogError(Format("创建目录失败[%s]: %s", folder.c_str(), ec.message().c_str()));
+    throw EFileLogError(Format("创建目录失败[%s]: %s", folder.c_str(), platform::ErrorText(ec).c_str()));
   }
 }
 
@@ -408,7 +412,7 @@ void TFileLog::OpenFiles() {
                                                       AsciiLower(ec ? p.logFile : platform::Utf8Of(full)));
     ec = lock->Lock(FWaitTimeout.load());
     if (ec == std::errc::timed_out) throw EFileLogError("文件被占用");
-    if (ec) throw EFileLogError(Format("文件被占用[%s]: %s", p.logFile.c_str(), ec.message().c_str()));
+    if (ec) throw EFileLogError(Format("文件被占用[%s]: %s", p.logFile.c_str(), platform::ErrorText(ec).c_str()));
     FMutexHandle = std::move(lock);
   }
 
@@ -418,13 +422,13 @@ void TFileLog::OpenFiles() {
   // A new file whose stem does not tell the log's name starts with the name in brackets.
   const auto open = [&](platform::FileHandle& file, const std::string& path) {
     if (std::error_code ec = file.Open(path))
-      throw EFileLogError(Format("打开文件失败[%s]: %s", path.c_str(), ec.message().c_str()));
+      throw EFileLogError(Format("打开文件失败[%s]: %s", path.c_str(), platform::ErrorText(ec).c_str()));
     uint64_t size = 0;
     std::error_code ec = file.Size(size);
     if (!ec && size == 0 && p.stem != FOriginalName) ec = file.Write("[" + FOriginalName + "]");
     if (ec) {
       file.Close();
-      throw EFileLogError(Format("写入文件失败[%s]: %s", path.c_str(), ec.message().c_str()));
+      throw EFileLogError(Format("写入文件失败[%s]: %s", path.c_str(), platform::ErrorText(ec).c_str()));
     }
   };
   if (!FFS.IsOpen()) open(FFS, p.logFile);
@@ -469,7 +473,7 @@ bool TFileLog::TryConcurrentWrite(TLogLevelF level, uint32_t threadId, LogTime t
   ToJournal(level, threadId, text);
   if (const std::error_code ec = FFS.Write(line)) {
     try {
-      WriteEmergency(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), ec.message().c_str()), line, ms);
+      WriteEmergency(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), platform::ErrorText(ec).c_str()), line, ms);
     } catch (...) {
       // Lost, as any entry whose emergency file cannot be written.
     }
@@ -499,11 +503,11 @@ void TFileLog::WriteEntry(TLogLevelF level, uint32_t threadId, LogTime t, std::s
             static_cast<char>(length >> 16), static_cast<char>(length >> 24),
             static_cast<char>(level), 0, 0, 0};
         ec = FIndexFS.Write(std::string_view(record, sizeof record));
-        if (ec) throw EFileLogError(Format("写入文件失败[%s]: %s", FIndexFS.Path().c_str(), ec.message().c_str()));
+        if (ec) throw EFileLogError(Format("写入文件失败[%s]: %s", FIndexFS.Path().c_str(), platform::ErrorText(ec).c_str()));
       }
     }
     if (!ec) ec = FFS.Write(FLine);
-    if (ec) throw EFileLogError(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), ec.message().c_str()));
+    if (ec) throw EFileLogError(Format("写入文件失败[%s]: %s", FFS.Path().c_str(), platform::ErrorText(ec).c_str()));
   } catch (const std::exception& e) {
     WriteEmergency(e.what(), FLine, ms);
   } catch (...) {

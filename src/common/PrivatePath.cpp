@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/FsPath.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 
@@ -24,7 +25,7 @@ std::string WhyFolderNotPrivate(const std::string& folder, uint32_t owner, bool 
     platform::PathStatus st;
     if (auto ec = platform::GetPathStatus(name, st)) {
       if (!(mayBeMissing && name == text && ec == std::errc::no_such_file_or_directory))
-        return name + ": " + ec.message();
+        return name + ": " + platform::ErrorText(ec);
     } else if (st.link) {
       return name + ": a link, not a folder";
     } else if (!st.folder) {

@@ -5,6 +5,7 @@
 #include "common/Format.h"
 #include "platform/AtomicFile.h"
 #include "platform/FsPath.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -73,7 +74,7 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key,
   platform::FolderLock lock;
   if (const auto ec = lock.Acquire(folder)) {
     if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
-      throw EProfileError(Format("写入配置文件失败[%s]: %s", fileName_.c_str(), ec.message().c_str()));
+      throw EProfileError(Format("写入配置文件失败[%s]: %s", fileName_.c_str(), platform::ErrorText(ec).c_str()));
     // Any other lock failure (a folder we may write but not list, say) only costs the
     // protection against a concurrent writer; the write itself can still succeed.
   }
@@ -83,13 +84,13 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key,
   const bool exists = !readError;
   // Never replace a file we could not read in full: its content would be lost.
   if (readError && readError != std::errc::no_such_file_or_directory)
-    throw EProfileError(Format("读取配置文件失败[%s]: %s", fileName_.c_str(), readError.message().c_str()));
+    throw EProfileError(Format("读取配置文件失败[%s]: %s", fileName_.c_str(), platform::ErrorText(readError).c_str()));
 
   ProfileText text(bytes);
   text.Set(section, key, value);
   if (exists && text.Bytes() == bytes) return;  // already stored: spare the disk a rewrite
   if (const auto ec = platform::ReplaceFile(fileName_, text.Bytes()))
-    throw EProfileError(Format("写入配置文件失败[%s]: %s", fileName_.c_str(), ec.message().c_str()));
+    throw EProfileError(Format("写入配置文件失败[%s]: %s", fileName_.c_str(), platform::ErrorText(ec).c_str()));
 }
 
 void ProfileFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {

@@ -8,6 +8,7 @@
 #include "common/ErrorWrap.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -70,8 +71,7 @@ std::string GetAppFileName() { return std::string(Trim(platform::ExecutablePath(
 
 std::string GetAppFolder() {
   const std::string exe = GetAppFileName();
-  const size_t cut = exe.rfind('/');
-  return cut == std::string::npos ? std::string() : exe.substr(0, cut + 1);
+  return platform::FolderOf(exe);
 }
 
 void InitAppFileInfo() { AppFileInfo(); }

@@ -5,7 +5,12 @@ namespace zent {
 TConnectionWorker::TConnectionWorker() : thread_([this](std::stop_token stop) { Execute(stop); }) {}
 
 TConnectionWorker::~TConnectionWorker() {
-  thread_.request_stop();  // wakes the wait and cancels a running direct query
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  thread_.request_stop();  // cancels a running direct query
+  wakeup_.notify_all();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -42,7 +47,7 @@ void TConnectionWorker::Execute(std::stop_token stop) {
   std::unique_lock lock(mutex_);
   // Queued jobs run even after the stop (told so by their token): a save or a notice is
   // never lost, and a direct query ends at once.
-  while (!stop.stop_requested() || !jobs_.empty()) {
+  while (!stopping_ || !jobs_.empty()) {
     if (!jobs_.empty()) {
       Job job = std::move(jobs_.front());
       jobs_.pop_front();
@@ -61,13 +66,13 @@ void TConnectionWorker::Execute(std::stop_token stop) {
       continue;
     }
     const unsigned seen = changes_;
-    const auto changed = [&] { return changes_ != seen; };
+    const auto changed = [&] { return changes_ != seen || stopping_; };
     if (deadline_) {
       // A copy: the field may change while the wait has the lock released.
       const Clock::time_point until = *deadline_;
-      wakeup_.wait_until(lock, stop, until, changed);
+      wakeup_.wait_until(lock, until, changed);
     } else {
-      wakeup_.wait(lock, stop, changed);
+      wakeup_.wait(lock, changed);
     }
   }
 }

@@ -38,11 +38,14 @@ class TConnectionWorker {
   void Execute(std::stop_token stop);
 
   std::mutex mutex_;  // guards the fields below
-  std::condition_variable_any wakeup_;
+  std::condition_variable wakeup_;
   std::deque<Job> jobs_;
   std::optional<Clock::time_point> deadline_;
   std::function<void()> tick_;
   unsigned changes_ = 0;  // bumped by every request, so a wait sees a new deadline
+  // Set by the destructor. The wait watches this flag, not the stop token: in the Windows
+  // build's C++ library a stop token's wake-up of a waiting condition at times never returns.
+  bool stopping_ = false;
   std::jthread thread_;   // last: started after every field exists
 };
 

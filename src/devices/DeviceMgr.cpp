@@ -27,8 +27,7 @@ bool IsFile(const std::string& path) {
 }
 
 std::string FolderOfPath(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return platform::FolderOf(path);
 }
 
 std::string WithSlash(const std::string& folder) {

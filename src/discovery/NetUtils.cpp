@@ -11,6 +11,7 @@
 #include "platform/NetAdapters.h"
 #include "platform/NetAddresses.h"
 #include "platform/Process.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -95,7 +96,7 @@ bool IsZeroOrAllOnes(uint32_t a) { return a == 0 || a == 0xFFFFFFFFu; }
 std::vector<TNetAdapter> GetNetAdapters(bool physicalOnly, bool firstOnly) {
   std::vector<Listed> list;
   if (const std::error_code ec = ListAdapters(physicalOnly, list)) {
-    throw EOSError(Format("GetNetAdapters: %s", ec.message().c_str()));
+    throw EOSError(Format("GetNetAdapters: %s", platform::ErrorText(ec).c_str()));
   }
   std::vector<TNetAdapter> out;
   for (const auto& a : list) {

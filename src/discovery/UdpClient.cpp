@@ -9,6 +9,7 @@
 #include "discovery/NetUtils.h"
 #include "platform/Clock.h"
 #include "platform/SocketAbort.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 constexpr uint32_t kWaitWindowMs = 3000;
 
 [[noreturn]] void ThrowOS(const char* what, const std::error_code& ec) {
-  throw EOSError(Format("%s: %s", what, ec.message().c_str()));
+  throw EOSError(Format("%s: %s", what, platform::ErrorText(ec).c_str()));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/FsPath.h"
 #include "platform/LocalTime.h"
 #include "platform/Registry.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 
@@ -20,7 +21,7 @@ using platform::RegistryKey;
 using platform::RegRoot;
 
 void Check(const std::error_code& ec, const char* value) {
-  if (ec) throw EOSError(Format("%s: %s", value, ec.message().c_str()));
+  if (ec) throw EOSError(Format("%s: %s", value, platform::ErrorText(ec).c_str()));
 }
 
 // True for an existing folder; a symbolic link is not followed, even one written with a
@@ -55,7 +56,7 @@ void WriteInstallRegistration(const TInstallInfo& info) {
   RegistryKey key;
   if (const auto ec = RegistryKey::Create(RegRoot::LocalMachine, kUninstallKey, key)) {
     AppLog().Log(1, Format("Install registration not written [%s]: %s",
-                           RegistryKey::HivePath(RegRoot::LocalMachine).c_str(), ec.message().c_str()));
+                           RegistryKey::HivePath(RegRoot::LocalMachine).c_str(), platform::ErrorText(ec).c_str()));
     return;
   }
   try {

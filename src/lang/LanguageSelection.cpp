@@ -10,6 +10,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FsPath.h"
 #include "platform/TextCase.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -86,7 +87,7 @@ void LanguageSelection::SetLanguageResPath(const std::string& folder, const std:
     if (it->is_regular_file(typeError) && MatchesFilePattern(platform::Utf8Of(it->path().filename()), pattern))
       files.push_back(it->path());
   }
-  if (ec) AppLog().Log(2, "语言文件夹[" + platform::Utf8Of(dir) + "]无法列出: " + ec.message());
+  if (ec) AppLog().Log(2, "语言文件夹[" + platform::Utf8Of(dir) + "]无法列出: " + platform::ErrorText(ec));
   std::sort(files.begin(), files.end());
 
   std::vector<TLanguageInfo> found;
@@ -134,7 +135,7 @@ void LanguageSelection::SetLanguageResPath(const std::string& folder, const std:
 void LanguageSelection::ReadOverrides(const std::string& fileName) {
   std::string bytes;
   if (const auto ec = platform::ReadWholeFile(fileName, ProfileFile::kMaxFileSize, bytes)) {
-    AppLog().Log(2, "语言替换文件[" + fileName + "]无法读取: " + ec.message());
+    AppLog().Log(2, "语言替换文件[" + fileName + "]无法读取: " + platform::ErrorText(ec));
     return;
   }
   std::map<std::string, std::string> overrides = ParseLanguageOverrides(std::move(bytes));

@@ -12,6 +12,7 @@
 #include "lang/Translate.h"
 #include "platform/FsPath.h"
 #include "platform/Process.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -56,7 +57,7 @@ void TMPCPlayer::Play(const TScreenRect& rect, const std::string& url, std::stop
   uint32_t pid = 0;
   if (const auto ec = platform::SpawnProcess(FPlayFile, args, options, pid)) {
     throw Exception(FillTexts(Translate("MPC调用失败", "调用失败,命令参数如下\r\n[CP('%s', ' %s')]\r\n错误信息[%s]"),
-                              {FPlayFile, Format("/play \"%s\"", url.c_str()), ec.message()}));
+                              {FPlayFile, Format("/play \"%s\"", url.c_str()), platform::ErrorText(ec)}));
   }
   FProcessId = pid;
   TakeOffTaskbar(stop);

@@ -1,5 +1,5 @@
-// The Windows hand-off script's text: pure text, built everywhere so its bytes are tested
-// on every system.
+// The hand-off scripts' texts that are the same on every system: the Windows script (built
+// everywhere so its bytes are tested on every system) and the /bin/sh quoting.
 #include "platform/AnsiCodePage.h"
 #include "platform/HandOffScript.h"
 
@@ -27,6 +27,19 @@ std::string MakeUpdateCmdBat(const std::string& programPath, const std::string& 
   std::string text;
   for (const auto& line : lines) text += line + "\r\n";
   return Utf8ToAnsi(text);
+}
+
+// The same on every system: the text is for /bin/sh, wherever it is made.
+std::string ShellQuote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  out += '\'';
+  return out;
 }
 
 }  // namespace zent::platform

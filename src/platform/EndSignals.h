@@ -4,6 +4,7 @@
 // through its ordinary close path; the handler itself does nothing but that write.
 // A second request (the program is already ending) ends the process at once the system's
 // way, so a program that cannot close still goes. Contract: nothing throws.
+// Not built for Windows: only the window uses it, and the window is built for Linux only.
 #pragma once
 
 #include <system_error>

@@ -11,6 +11,9 @@
 
 namespace zent::platform {
 
+// Windows has neither user ids nor mode bits: the owner is 0 for the administrators or the
+// system, our EffectiveUserId for our own user, 0xFFFFFFFE for anyone else; the mode says only
+// whether the read-only attribute is set (0644/0755, less the write bits).
 struct PathStatus {
   bool regularFile = false;
   bool folder = false;

@@ -17,4 +17,13 @@ std::string Utf8Of(const std::filesystem::path& path);
 // The "/"-separated form, for names that are stored or compared rather than opened.
 std::string GenericUtf8Of(const std::filesystem::path& path);
 
+// Splitting a path text at its last separator: "/" here, "/" or "\\" where the system's own
+// separator is the backslash (its paths come back from the system with it).
+bool IsPathSeparator(char c);
+// The index of the last separator, npos when there is none.
+size_t LastSeparatorOf(std::string_view path);
+// The folder part with its separator ("" when the path has none), and the name after it.
+std::string FolderOf(std::string_view path);
+std::string LeafOf(std::string_view path);
+
 }  // namespace zent::platform

@@ -4,6 +4,8 @@
 // provides that folder (root-owned, not world-writable: only its group may take them),
 // else in the world-writable /tmp/zent-global. Each lock is a lock file held with flock(2),
 // so it dies with its process however the process ends, exactly like a handle.
+// Windows: the lock file (in %TEMP% or %ProgramData%) is held with LockFileEx, and every
+// holder also keeps a named mutex of the name open, which Exists looks for.
 //
 // Two uses:
 //  - existence: a role "runs" while some process holds the name (Hold). Exists() tells
@@ -56,5 +58,12 @@ class NamedLock {
   bool held_ = false;
   bool locked_ = false;
 };
+
+// Holds `lock`'s name and tells whether another holder had it already (`heldBefore`), as one
+// step among the processes that take a name this way: the look and the hold happen under an
+// exclusive lock of the name + ".start" (waited for at most kFirstHolderWaitMs, then done
+// without it), so of several starting together exactly one finds the name free.
+inline constexpr uint32_t kFirstHolderWaitMs = 5000;
+std::error_code HoldAndTellIfHeld(NamedLock& lock, bool& heldBefore);
 
 }  // namespace zent::platform

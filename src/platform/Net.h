@@ -66,7 +66,7 @@ class UdpSocket {
   UdpSocket& operator=(const UdpSocket&) = delete;
 
   std::error_code Open();
-  bool IsOpen() const noexcept { return fd_ >= 0; }
+  bool IsOpen() const noexcept { return fd_ != kNoHandle; }
   void Close() noexcept;
   std::error_code EnableBroadcast();
   // Port 0 lets the system choose.
@@ -78,12 +78,13 @@ class UdpSocket {
   std::error_code Receive(std::span<uint8_t> buffer, int timeoutMs, WakeEvent* wake, Received& out);
 
  private:
-  int fd_ = -1;
+  NativeHandle fd_ = kNoHandle;
 };
 
 // Sends one ICMP echo request (`request` starts with the ICMP header, type 8) to `address`
 // and waits up to timeoutMs for the matching echo reply. Uses an unprivileged ICMP datagram
-// socket where the system allows it, else a raw socket. False on any failure or time-out.
+// socket where the system allows it, else a raw socket; on Windows IcmpSendEcho, which writes
+// its own header and sends only the payload after it. False on any failure or time-out.
 bool IcmpEcho(uint32_t address, std::span<const uint8_t> request, int timeoutMs) noexcept;
 
 }  // namespace zent::platform

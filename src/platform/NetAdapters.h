@@ -17,7 +17,8 @@ struct NetAdapter {
 };
 
 // Interfaces in getifaddrs order, each once. With physicalOnly, only physical adapters.
-// `sysClassNet` is where the kernel describes interfaces (a test may point it elsewhere).
+// `sysClassNet` is where the kernel describes interfaces (a test may point it elsewhere);
+// Windows has no such folder and ignores it (names there are the adapters' GUID texts).
 std::error_code ListNetAdapters(bool physicalOnly, std::vector<NetAdapter>& out,
                                 const std::string& sysClassNet = "/sys/class/net");
 

@@ -20,7 +20,8 @@ struct InterfaceAddress {
 std::error_code ListIPv4Addresses(std::vector<InterfaceAddress>& out);
 
 // True when the system has an interface of this name; with physicalOnly, a physical one
-// (backed by a device). `sysClassNet` is where the kernel describes interfaces.
+// (backed by a device). `sysClassNet` is where the kernel describes interfaces (ignored on
+// Windows).
 bool IsNetInterface(const std::string& name, bool physicalOnly,
                     const std::string& sysClassNet = "/sys/class/net");
 

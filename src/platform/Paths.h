@@ -11,8 +11,9 @@ namespace zent::platform {
 // Full path of the running executable (Linux: the target of /proc/self/exe); empty on failure.
 std::string ExecutablePath();
 
-// The current user's roaming application-data folder with a trailing "/"
-// (Linux: $XDG_CONFIG_HOME, else $HOME/.config); nullopt when neither is set.
+// The current user's roaming application-data folder with a trailing separator
+// (Linux: $XDG_CONFIG_HOME, else $HOME/.config, and "/"; Windows: %APPDATA%, else the known
+// folder, and "\"); nullopt when there is none.
 // The folder is not created.
 std::optional<std::string> RoamingAppDataFolder();
 

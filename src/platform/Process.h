@@ -56,9 +56,14 @@ std::error_code SpawnProcess(const std::string& program, const std::vector<std::
 // through a shell; a name without "/" is looked up in PATH. With `endWithParent` the new
 // program is sent SIGTERM when the thread that started our process ends, so it cannot
 // outlive its starter; when that starter is already gone, nothing runs and the result is
-// no_such_process. Returns only on failure.
+// no_such_process. Returns only on failure. Windows cannot replace a process's program: it
+// starts it as a child in a job that ends with us, waits for it and exits with its code.
 std::error_code ReplaceProcess(const std::string& program, const std::vector<std::string>& args,
                                bool endWithParent);
+
+// The exit code WaitProcess reports for a process ended by TerminateProcess (128 + SIGKILL,
+// the number a POSIX system reports; Windows takes it as the code TerminateProcess sets).
+inline constexpr int kTerminatedExitCode = 137;
 
 // Waits for a child started by SpawnProcess to end, at most `timeoutMs` milliseconds
 // (0xFFFFFFFF waits for ever). Returns its exit code (128 + signal number when a signal

@@ -2,7 +2,8 @@
 // export format ("Windows Registry Editor Version 5.00").
 //   HKEY_CURRENT_USER  -> $XDG_CONFIG_HOME/zent/registry/user.reg (else $HOME/.config/...)
 //   HKEY_LOCAL_MACHINE -> <first folder of $XDG_CONFIG_DIRS, default /etc/xdg>/zent/registry/system.reg
-// Key paths use "\" and compare without case. Every call reads the hive anew; every write
+// Windows: the real registry, always in its 64-bit view (no WOW6432Node redirection), and
+// HivePath names the root. Key paths use "\" and compare without case. Every call reads the hive anew; every write
 // replaces the hive atomically under a lock, so concurrent writers never lose each other's
 // values and a crash never leaves half a file. A damaged hive reads as far as it parses.
 // Contract: nothing throws; failures are error codes with the system's meaning

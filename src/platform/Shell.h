@@ -22,6 +22,8 @@ int ShellOpen(const std::string& path, const std::string& workingDirectory = {})
 // Hands an address (a web address, or whatever a page asks to open) to the desktop's opener
 // as it stands, as one argument, never through a shell and never started as a program even
 // when it names one. Empty or with a NUL byte (which no argument can carry): not found.
+// Windows: the shell itself would start what a path, "file:" or a protocol handler names, so
+// only http, https, ftp and mailto addresses are handed over; anything else is access denied.
 int ShellOpenAddress(const std::string& address);
 
 }  // namespace zent::platform

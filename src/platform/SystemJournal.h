@@ -2,7 +2,7 @@
 // the system's own tools. An entry goes to the journal's socket in its native datagram form
 // ("KEY=value" lines; a value holding a line break in the length-prefixed form); where no
 // journal runs, to the syslog socket as one traditional line; where neither exists it is
-// dropped.
+// dropped. Windows has neither: every entry is dropped there.
 // Contract: Send never throws, never blocks (a full journal drops the entry rather than stall
 // the caller), allocates nothing and may be called from any number of threads at once. The
 // socket paths are parameters so a test can stand in for the journal.

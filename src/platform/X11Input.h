@@ -39,6 +39,10 @@ void MoveX11Window(xcb_connection_t* connection, uint32_t window, const X11Rect&
 // Maps the window above every other one.
 void MapX11WindowRaised(xcb_connection_t* connection, uint32_t window);
 void UnmapX11Window(xcb_connection_t* connection, uint32_t window);
+// Gives `window` (an input-only one or the root) a cursor without pixels: no pointer shows
+// over it nor over its children that name no cursor of their own. The window keeps the
+// cursor after this connection ends (the root's lasts for the X session).
+void SetBlankX11Cursor(xcb_connection_t* connection, uint32_t window);
 
 // A pointer button event read from one of the server's events.
 struct X11ButtonEvent {

@@ -11,6 +11,8 @@
 #include "media/MPCPlayer.h"
 #include "media/MpvCommand.h"
 #include "platform/Process.h"
+#include "platform/FsPath.h"
+#include "platform/ErrorText.h"
 
 int main(int argc, char** argv) {
   using namespace zent;
@@ -21,12 +23,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string exe = GetAppFileName();
-  const std::string folder = exe.substr(0, exe.find_last_of('/') + 1);
+  const std::string folder = platform::FolderOf(exe);
   const std::string text =
       ProfileFile(folder + "mpc-be.ini").ReadString(kPlayerSettingsSection, kPlayerWindowRectKey, "");
   const auto rect = DecodeWindowRect(text);
   if (!rect) std::fprintf(stderr, "mpc-be: no usable %s in %smpc-be.ini\n", kPlayerWindowRectKey, folder.c_str());
   const auto ec = platform::ReplaceProcess(kMpvProgram, MpvArguments(rect, *url), true);
-  std::fprintf(stderr, "mpc-be: cannot run %s: %s\n", kMpvProgram, ec.message().c_str());
+  std::fprintf(stderr, "mpc-be: cannot run %s: %s\n", kMpvProgram, platform::ErrorText(ec).c_str());
   return 1;
 }

@@ -14,6 +14,7 @@
 #include "platform/InstallFiles.h"
 #include "platform/Process.h"
 #include "setup/SetupArchive.h"
+#include "platform/ErrorText.h"
 
 namespace zent::setup {
 namespace {
@@ -39,7 +40,7 @@ void RemoveOldStaging(const std::string& target) {
 }
 
 void Check(const std::error_code& ec, const std::string& what) {
-  if (ec) throw std::runtime_error(what + ": " + ec.message());
+  if (ec) throw std::runtime_error(what + ": " + platform::ErrorText(ec));
 }
 
 }  // namespace

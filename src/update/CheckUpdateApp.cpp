@@ -13,6 +13,7 @@
 #include "update/TrustedKeys.h"
 #include "update/UpdateNames.h"
 #include "update/UpdateScript.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -28,7 +29,7 @@ std::error_code RemoveFile(const std::string& path) {
   return ec;
 }
 
-std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string FileNameOf(const std::string& path) { return platform::LeafOf(path); }
 
 // 1 when `candidate` is newer. A version that does not compare (a part that is no number)
 // is logged and counts as not newer: a hostile package must not stop the program's start.
@@ -57,7 +58,7 @@ void SettlePreviousHandOff(const std::string& folder, const char* prefix, const 
       AppLog().Log(2, "升级未完成，程序版本仍为" + appVersion + "，不再安装此升级包: " + folder +
                           record->packageName);
       if (ours) {
-        if (auto ec = RemoveFile(folder + record->packageName)) AppLog().Log(2, "清除升级包异常：" + ec.message());
+        if (auto ec = RemoveFile(folder + record->packageName)) AppLog().Log(2, "清除升级包异常：" + platform::ErrorText(ec));
         try {
           TFailedPackages(folder).Add({record->sha256, record->packageName});
         } catch (const std::exception& e) {
@@ -77,13 +78,13 @@ bool Admissible(const THandOffContext& ctx, const std::string& folder, const std
   const SignatureCheck check = VerifyPackageSignature(package, ctx.keys);
   if (!check.valid) {
     AppLog().Log(2, "升级包签名无效，已删除: " + package + ": " + check.reason);
-    if (auto ec = RemoveFile(package)) AppLog().Log(2, "清除升级包异常：" + ec.message());
+    if (auto ec = RemoveFile(package)) AppLog().Log(2, "清除升级包异常：" + platform::ErrorText(ec));
     return false;
   }
   sha256 = FileSha256(package);
   if (TFailedPackages(folder).Contains(FileNameOf(package), sha256)) {
     AppLog().Log(2, "升级包曾安装失败，已删除: " + package);
-    if (auto ec = RemoveFile(package)) AppLog().Log(2, "清除升级包异常：" + ec.message());
+    if (auto ec = RemoveFile(package)) AppLog().Log(2, "清除升级包异常：" + platform::ErrorText(ec));
     return false;
   }
   return true;
@@ -122,7 +123,7 @@ bool CheckUpdateApp(const THandOffContext& ctx) {
       const std::string version = GetFileVersion(package);
       if (version != ctx.appVersion) return HandOff(ctx, mainFolder, package, sha256, version);
       AppLog().Log(0, "升级程序版本与当前程序版本相同: " + package);
-      if (auto ec = RemoveFile(package)) AppLog().Log(2, "清除升级包异常：" + ec.message());
+      if (auto ec = RemoveFile(package)) AppLog().Log(2, "清除升级包异常：" + platform::ErrorText(ec));
       return false;
     }
   }
@@ -143,7 +144,7 @@ bool CheckUpdateApp(const THandOffContext& ctx) {
   if (CompareOrNotNewer(ctx.appVersion, version) == 1)
     return HandOff(ctx, fallbackFolder, package, sha256, version);
   std::this_thread::sleep_for(std::chrono::milliseconds(ctx.fallbackDeleteDelayMs));
-  if (auto ec = RemoveFile(package)) AppLog().Log(2, "升级检查清除升级包异常：" + ec.message() + "。");
+  if (auto ec = RemoveFile(package)) AppLog().Log(2, "升级检查清除升级包异常：" + platform::ErrorText(ec) + "。");
   return false;
 }
 

@@ -7,6 +7,7 @@
 #include "common/ProfileFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/FsPath.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -44,7 +45,7 @@ void WriteHandOffRecord(const std::string& folder, const THandOffRecord& record)
                            "\nPackageVersion=" + record.packageVersion + "\nAppVersion=" + record.appVersion +
                            "\n";
   if (auto ec = platform::ReplaceFile(folder + kHandOffRecordName, text, 0644))
-    throw Exception(Format("%s%s: %s", folder.c_str(), kHandOffRecordName, ec.message().c_str()));
+    throw Exception(Format("%s%s: %s", folder.c_str(), kHandOffRecordName, platform::ErrorText(ec).c_str()));
 }
 
 void RemoveHandOffRecord(const std::string& folder) {
@@ -105,7 +106,7 @@ void TFailedPackages::Add(const TFailedPackage& entry) {
   auto list = Read();
   AddFailedPackage(list, entry);
   if (auto ec = platform::ReplaceFile(folder_ + kFailedPackagesName, FormatFailedPackages(list), 0644))
-    throw Exception(Format("%s%s: %s", folder_.c_str(), kFailedPackagesName, ec.message().c_str()));
+    throw Exception(Format("%s%s: %s", folder_.c_str(), kFailedPackagesName, platform::ErrorText(ec).c_str()));
 }
 
 }  // namespace zent

@@ -1,11 +1,11 @@
 #include "update/HttpOpen.h"
 
 #include <httplib.h>
-#include <openssl/ssl.h>
 
 #include <chrono>
 
 #include "platform/SocketAbort.h"
+#include "update/HttpTls.h"
 
 namespace zent {
 namespace {
@@ -20,6 +20,7 @@ SplitUrl Split(const std::string& url) {
   if (scheme == std::string::npos) throw EHttpError("无效的地址[" + url + "]");
   const std::string name = url.substr(0, scheme);
   if (name != "http" && name != "https") throw EHttpError("不支持的协议[" + url + "]");
+  RequireScheme(name, url);
   const size_t path = url.find_first_of("/?", scheme + 3);
   SplitUrl s;
   s.origin = url.substr(0, path);
@@ -41,7 +42,7 @@ void HttpOpen(const THttpRequest& request, THttpResponse& response, const THttpS
   client.set_read_timeout(std::chrono::milliseconds(request.timeouts.responseMs));
   client.set_keep_alive(false);
   client.set_follow_location(false);
-  if (SSL_CTX* ctx = client.ssl_context()) SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  SetTlsFloor(client);
 
   httplib::Request req;
   req.method = request.body ? "POST" : "GET";

@@ -1,5 +1,6 @@
 // One HTTP request with the update service's rules: three separate time-outs (connect, send,
-// each wait for the answer), a progress callback that can abort, TLS 1.2 or newer for https,
+// each wait for the answer), a progress callback that can abort, TLS 1.2 or newer for https
+// (in builds with TLS: update/HttpTls.h),
 // the answer's body handed to a sink piece by piece (never collected here), and a stop token
 // that ends the transfer at once, even while it waits for the network.
 #pragma once

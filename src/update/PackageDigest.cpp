@@ -1,40 +1,32 @@
 #include "update/PackageDigest.h"
 
-#include <openssl/evp.h>
-
 #include <fstream>
-#include <new>
 #include <vector>
 
 #include "common/Encoding.h"
+#include "platform/Digest.h"
 #include "platform/FsPath.h"
 
 namespace zent {
 
 struct TDigest::Impl {
-  EVP_MD_CTX* ctx = nullptr;
-  ~Impl() { EVP_MD_CTX_free(ctx); }
+  explicit Impl(Kind kind)
+      : digest(kind == Kind::Md5 ? platform::Digest::Algorithm::Md5 : platform::Digest::Algorithm::Sha256) {}
+  platform::Digest digest;
 };
 
-TDigest::TDigest(Kind kind) : impl_(std::make_unique<Impl>()) {
-  impl_->ctx = EVP_MD_CTX_new();
-  if (!impl_->ctx) throw std::bad_alloc();
-  EVP_DigestInit_ex(impl_->ctx, kind == Kind::Md5 ? EVP_md5() : EVP_sha256(), nullptr);
-}
+TDigest::TDigest(Kind kind) : impl_(std::make_unique<Impl>(kind)) {}
 
 TDigest::~TDigest() = default;
 
-void TDigest::Update(const char* data, size_t size) { EVP_DigestUpdate(impl_->ctx, data, size); }
+void TDigest::Update(const char* data, size_t size) { impl_->digest.Update(data, size); }
 
 std::string TDigest::Hex() {
-  unsigned char md[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_DigestFinal_ex(impl_->ctx, md, &len);
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string hex;
-  for (unsigned int i = 0; i < len; ++i) {
-    hex += kDigits[md[i] >> 4];
-    hex += kDigits[md[i] & 0xF];
+  for (unsigned char byte : impl_->digest.Final()) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
   }
   return hex;
 }

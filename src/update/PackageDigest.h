@@ -1,6 +1,6 @@
 // Digests of update packages: the MD5 the update service announces for a download (compared
 // while the bytes stream in) and the SHA-256 that identifies a package handed to the
-// installer. OpenSSL's EVP interface does the hashing.
+// installer. The system's own cryptography does the hashing (platform/Digest.h).
 #pragma once
 
 #include <memory>

@@ -9,6 +9,7 @@
 
 #include "platform/FsPath.h"
 #include "platform/ReadOnlyFile.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -55,7 +56,7 @@ bool HashSignedPart(const platform::ReadOnlyFile& file, uint64_t size, crypto_si
     const size_t want = static_cast<size_t>(std::min<uint64_t>(size - done, buf.size()));
     size_t got = 0;
     if (auto ec = file.ReadAt(done, buf.data(), want, got)) {
-      why = "cannot be read: " + ec.message();
+      why = "cannot be read: " + platform::ErrorText(ec);
       return false;
     }
     if (got != want) {
@@ -71,7 +72,7 @@ bool HashSignedPart(const platform::ReadOnlyFile& file, uint64_t size, crypto_si
 std::string OpenError(const std::string& path, const std::error_code& ec) {
   if (ec == std::errc::invalid_argument) return path + ": not a regular file";
   if (ec == std::errc::no_such_file_or_directory) return path + ": missing";
-  return path + ": cannot be opened: " + ec.message();
+  return path + ": cannot be opened: " + platform::ErrorText(ec);
 }
 
 int HexValue(char c) {
@@ -147,7 +148,7 @@ SignatureCheck VerifyPackageSignature(const std::string& path, const std::vector
   unsigned char block[kSignatureBlockSize];
   size_t got = 0;
   if (auto ec = file.ReadAt(size - kSignatureBlockSize, block, sizeof block, got))
-    return refuse(path + ": cannot be read: " + ec.message());
+    return refuse(path + ": cannot be read: " + platform::ErrorText(ec));
   if (got != sizeof block) return refuse(path + ": changed while it was read");
   uint64_t signedSize = 0;
   switch (ReadBlock(block, size, signedSize)) {

@@ -7,6 +7,7 @@
 #include "platform/FileStatus.h"
 #include "platform/FsPath.h"
 #include "platform/ReadOnlyFile.h"
+#include "platform/ErrorText.h"
 #include "update/BuiltInUpdateKey.h"  // generated at configure time into the build folder
 
 namespace zent {
@@ -16,7 +17,7 @@ namespace {
 std::optional<std::string> ReadKeyFile(const std::string& path, uint32_t owner, std::string& why) {
   platform::PathStatus st;
   if (auto ec = platform::GetPathStatus(path, st)) {
-    why = ec.message();
+    why = platform::ErrorText(ec);
     return std::nullopt;
   }
   if (!st.regularFile) {
@@ -26,7 +27,7 @@ std::optional<std::string> ReadKeyFile(const std::string& path, uint32_t owner, 
   if (why = WhyNotPrivate(st, owner); !why.empty()) return std::nullopt;
   platform::ReadOnlyFile file;
   if (auto ec = file.Open(path, /*followLink=*/false)) {
-    why = ec.message();
+    why = platform::ErrorText(ec);
     return std::nullopt;
   }
   if (file.Size() > kMaxKeyFileSize) {
@@ -36,7 +37,7 @@ std::optional<std::string> ReadKeyFile(const std::string& path, uint32_t owner, 
   std::string text(static_cast<size_t>(file.Size()), '\0');
   size_t got = 0;
   if (auto ec = file.ReadAt(0, text.data(), text.size(), got)) {
-    why = ec.message();
+    why = platform::ErrorText(ec);
     return std::nullopt;
   }
   text.resize(got);
@@ -67,7 +68,7 @@ std::vector<TrustedKey> LoadTrustedKeysOwnedBy(const std::string& folder, uint32
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   platform::PathStatus st;
   if (auto ec = platform::GetPathStatus(dir, st)) {
-    if (ec != std::errc::no_such_file_or_directory) ignore("folder " + dir, ec.message());
+    if (ec != std::errc::no_such_file_or_directory) ignore("folder " + dir, platform::ErrorText(ec));
     return keys;
   }
   std::string why = st.link ? "a link, not a folder" : !st.folder ? "not a folder" : WhyNotPrivate(st, owner);
@@ -82,7 +83,7 @@ std::vector<TrustedKey> LoadTrustedKeysOwnedBy(const std::string& folder, uint32
     std::string name = platform::Utf8Of(it->path().filename());
     if (name.size() > 4 && name.ends_with(".pub")) names.push_back(std::move(name));
   }
-  if (ec) ignore("folder " + dir, ec.message());
+  if (ec) ignore("folder " + dir, platform::ErrorText(ec));
   std::sort(names.begin(), names.end());
   for (const auto& name : names) {
     const std::string path = dir + "/" + name;

@@ -38,23 +38,24 @@ bool IsValidUtf8(std::string_view s) {
 }  // namespace
 
 std::string InstallBaseOf(std::string_view programPath) {
-  const size_t cut = programPath.rfind('/');
-  const std::string_view folder = cut == std::string_view::npos ? std::string_view() : programPath.substr(0, cut);
+  const size_t cut = platform::LastSeparatorOf(programPath);
+  const std::string_view folder = cut == std::string_view::npos ? std::string_view() : programPath.substr(0, cut + 1);
+  // Each component is kept with the separator that follows it, so the base keeps the system's
+  // own separators (a Windows path its backslashes, which the hand-off script searches for).
+  // Empty components at the start are a root or a network path's "\\"; later ones are dropped.
   std::string base;
+  bool named = false;
   size_t pos = 0;
-  while (pos <= folder.size()) {
-    size_t next = folder.find('/', pos);
-    if (next == std::string_view::npos) next = folder.size();
+  while (pos < folder.size()) {
+    size_t next = pos;
+    while (!platform::IsPathSeparator(folder[next])) ++next;  // the folder ends with one
     const std::string_view part = folder.substr(pos, next - pos);
-    if (!part.empty() && !EqualsNoCase(part, "bin") && !EqualsNoCase(part, "DeviceMgr")) {
-      base += '/';
-      base += part;
-    }
+    const bool skip = part.empty() ? named : (EqualsNoCase(part, "bin") || EqualsNoCase(part, "DeviceMgr"));
+    if (!skip) base.append(folder.substr(pos, next + 1 - pos));
+    named = named || !part.empty();
     pos = next + 1;
   }
-  if (!programPath.starts_with('/')) base.erase(0, base.empty() ? 0 : 1);
-  base += '/';
-  return base;
+  return base.empty() ? std::string("/") : base;
 }
 
 std::string MainPackageFolder() { return InstallBaseOf(GetAppFileName()) + kMainPackageFolder; }
@@ -118,7 +119,9 @@ bool IsSafePackageNamePart(std::string_view name) {
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) return false;
   }
-  if (name.find_first_of("/\\\"*:<>?`|") != std::string_view::npos) return false;
+  // "%" too: the Windows hand-off script names the package, and its interpreter expands %…%
+  // even inside quotes.
+  if (name.find_first_of("/\\\"*:<>?`|%") != std::string_view::npos) return false;
   return IsValidUtf8(name);
 }
 

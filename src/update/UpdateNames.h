@@ -39,7 +39,8 @@ std::string DownloadExtension(std::string_view downloadUrl);
 
 // Whether a name given by the server may become part of a package file name: not empty, at
 // most 200 bytes, valid UTF-8, no path separator, no "..", no control character and none of
-// the characters file names may not hold ( " * : < > ? ` | ).
+// the characters file names may not hold ( " * : < > ? ` | ) and no "%" (which the Windows
+// hand-off script's interpreter would expand).
 bool IsSafePackageNamePart(std::string_view name);
 
 }  // namespace zent

@@ -19,6 +19,7 @@
 #include "update/UpdateAnswers.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdateNames.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -31,7 +32,7 @@ std::string What(const std::exception& e) { return e.what(); }
 void CreateFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::create_directories(platform::FsPath(folder), ec);
-  if (ec) throw Exception(Format("创建目录失败[%s]: %s", folder.c_str(), ec.message().c_str()));
+  if (ec) throw Exception(Format("创建目录失败[%s]: %s", folder.c_str(), platform::ErrorText(ec).c_str()));
 }
 
 // Streams `url` into `file`, a new partial file in `folder`, and through `digest`. With
@@ -41,7 +42,7 @@ void DownloadTo(platform::PartialFile& file, TDigest& digest, const std::string&
   CreateFolder(folder);
   platform::RemoveStalePartialFiles(folder);
   if (auto ec = file.Create(folder))
-    throw Exception(Format("创建临时文件失败[%s]: %s", folder.c_str(), ec.message().c_str()));
+    throw Exception(Format("创建临时文件失败[%s]: %s", folder.c_str(), platform::ErrorText(ec).c_str()));
   THttpRequest req;
   req.url = url;
   req.timeouts = {5000, 3000, settings.downloadResponseMs};
@@ -63,7 +64,7 @@ void DownloadTo(platform::PartialFile& file, TDigest& digest, const std::string&
   } catch (const EHttpError&) {
     if (tooLarge)
       throw Exception(Format("升级包超过%llu字节", static_cast<unsigned long long>(settings.maxPackageBytes)));
-    if (writeError) throw Exception("写入升级包失败: " + writeError.message());
+    if (writeError) throw Exception("写入升级包失败: " + platform::ErrorText(writeError));
     throw;
   }
   if (require200 && resp.status != 200)
@@ -167,10 +168,10 @@ class Checks {
       if (auto refusal = Md5Refusal(answer.md5, md5.Hex())) throw Exception(*refusal);
       VerifyDownload(file, keys_);
       if (auto ec = RemoveOldPackage(folder, kMainPackagePrefix))
-        log_.Log(2, "自动升级清除升级包异常：" + ec.message());
+        log_.Log(2, "自动升级清除升级包异常：" + platform::ErrorText(ec));
       const std::string path = folder + name;
       if (auto ec = file.Commit(path))
-        throw Exception(Format("保存升级包失败[%s]: %s", path.c_str(), ec.message().c_str()));
+        throw Exception(Format("保存升级包失败[%s]: %s", path.c_str(), platform::ErrorText(ec).c_str()));
       log_.Log(0, "DownloadUpdate.Saved: " + path);
     } catch (const std::exception& e) {
       throw Exception("下载升级包失败: " + What(e));
@@ -218,9 +219,9 @@ class Checks {
     }
     if (stop_.stop_requested()) return;
     if (auto ec = RemoveOldPackage(folder, kFallbackPackagePrefix))
-      throw Exception("自动升级清除升级包异常：" + ec.message());
+      throw Exception("自动升级清除升级包异常：" + platform::ErrorText(ec));
     const std::string path = folder + name;
-    if (auto ec = file.Commit(path)) throw Exception("自动升级保存升级包异常：" + ec.message());
+    if (auto ec = file.Commit(path)) throw Exception("自动升级保存升级包异常：" + platform::ErrorText(ec));
     AppLog().Log(0, "DownloadApp: " + path);
   }
 

@@ -99,6 +99,22 @@ TEST(LoadEndRules, ErrorsAfterConnectingOrOnBlankAreLeftToTheEngine) {
   EXPECT_FALSE(rules.LoadErrored());
 }
 
+// The crash recovery's reload replaces a load the dead renderer broke: no retry of it, no
+// failure mark, so that reload's own end counts as any load's (200 is connected).
+TEST(LoadEndRules, ALoadTheCrashRecoveryReloadsIsLeftAlone) {
+  for (const LoadEndKind kind : {LoadEndKind::Error, LoadEndKind::Stopped, LoadEndKind::Succeeded}) {
+    TLoadEndRules rules;
+    rules.OnStarted();
+    LoadEnd broken{kind, 0, false};
+    broken.crashRecoveryReloads = true;
+    const auto a = rules.OnEnded(broken, true, false);
+    EXPECT_FALSE(a.retryLoad || a.rearmTimer || a.runFlagScript || a.connected) << static_cast<int>(kind);
+    EXPECT_FALSE(rules.LoadErrored());
+    rules.OnStarted();  // the recovery's reload
+    EXPECT_TRUE(rules.OnEnded(Http(200), true, false).connected);
+  }
+}
+
 TEST(LoadEndRules, AnOrdinaryStartClearsTheFailureMark) {
   TLoadEndRules rules;
   rules.OnEnded({LoadEndKind::Error, 0, false}, true, false);
@@ -130,6 +146,28 @@ TEST(RendererCrashPolicy, ThreeFreeReloadsThenGrowingCappedPauses) {
   // A quiet minute forgives: the next crash reloads at once.
   t += minutes(2);
   EXPECT_EQ(policy.OnCrash(t), milliseconds(0));
+}
+
+TEST(RendererCrashPolicy, APlannedReloadIsLeftOutWhenALoadStartsFirst) {
+  const auto t = TRendererCrashPolicy::Clock::time_point{} + std::chrono::hours(1);
+  TRendererCrashPolicy policy;
+  EXPECT_FALSE(policy.ReloadPlanned());
+  policy.OnLoadStarted();  // an ordinary load before any crash plans nothing
+  EXPECT_FALSE(policy.TakePlannedReload());
+
+  policy.OnCrash(t);
+  EXPECT_TRUE(policy.ReloadPlanned());
+  EXPECT_TRUE(policy.TakePlannedReload()) << "nothing loaded meanwhile: the recovery reloads";
+  EXPECT_FALSE(policy.ReloadPlanned());
+
+  policy.OnCrash(t);
+  policy.OnLoadStarted();  // the broken load's retry, or the connection's own load
+  EXPECT_FALSE(policy.ReloadPlanned()) << "that load's end is an ordinary one";
+  EXPECT_FALSE(policy.TakePlannedReload());
+
+  // The mark belongs to one plan: the next crash's reload happens again.
+  policy.OnCrash(t);
+  EXPECT_TRUE(policy.TakePlannedReload());
 }
 
 TEST(DownloadNames, SuggestedNamesCannotLeaveTheChosenFolder) {

@@ -3,10 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -21,7 +17,9 @@
 
 #include "common/Errors.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/Emulation.h"
 #include "platform/Process.h"
+#include "FileLogTest.h"
 
 namespace zent {
 namespace {
@@ -31,55 +29,6 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
-
-std::atomic<int64_t> gNowMs{0};
-LogTime FakeNow() { return LogTime(std::chrono::milliseconds(gNowMs.load())); }
-
-// Milliseconds since the epoch of a local calendar time.
-int64_t LocalMs(int y, int mo, int d, int h, int mi, int s, int ms) {
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  tm.tm_sec = s;
-  tm.tm_isdst = -1;
-  return static_cast<int64_t>(std::mktime(&tm)) * 1000 + ms;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::string Tid() { return std::to_string(platform::CurrentThreadId()); }
-
-const int64_t kT0 = LocalMs(2024, 1, 15, 10, 20, 30, 123);
-constexpr char kStamp0[] = "[2024-01-15 10:20:30.123]";
-
-class FileLogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(ZENT_TEST_TMP_DIR) / "FileLog" / (std::string(info->test_suite_name()) + "." + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    root_ = (dir_ / "Logs").string() + "/";
-    gNowMs = kT0;
-    SetLogClock(&FakeNow);
-    InitFileLog(root_);
-  }
-  void TearDown() override { SetLogClock(nullptr); }
-
-  // The day folder of kT0.
-  fs::path Day() const { return fs::path(root_) / "2024-01-15"; }
-
-  fs::path dir_;
-  std::string root_;
-};
 
 TEST_F(FileLogTest, SingleThreadLogGoldenBytes) {
   {
@@ -263,10 +212,11 @@ TEST_F(FileLogTest, FileSplitIsRaisedToFolderSplit) {
 }
 
 TEST_F(FileLogTest, PathsAreCleanedPerComponentAndGroupGoesBelowTheDate) {
-  const std::string root = (dir_ / "R:o*ot").string();  // no trailing separator given
+  // Joined as text: to the system a leading "R:" would name a drive.
+  const std::string root = dir_.string() + "/R:o*ot";  // no trailing separator given
   TFileLog log("G", root, "sub?/in|ner", {floNoIndex}, flsDay, flsHour);
   const fs::path folder = dir_ / "Root" / "2024-01-15" / "sub" / "inner";
-  EXPECT_EQ(log.GetLogPath(), folder.string() + "/");
+  EXPECT_EQ(log.GetLogPath(), dir_.string() + "/Root/2024-01-15/sub/inner/");
   log.Log(0, "x");
   EXPECT_THAT(ReadFile(folder / "G.10.log"), StartsWith("[G]\r\n"));
 }
@@ -311,7 +261,7 @@ TEST_F(FileLogTest, UnwritableEntryGoesToEmergencyFileAndCallerGoesOn) {
   const std::string entry = ReadFile(ex / "[2024-01-15 10.20.30.124] - Blocked.log");
   const std::string expectedTail =
       platform::Utf8ToAnsi("\r\n++++++++++++++++++++++++++++++\r\n[2024-01-15 10:20:30.124][0] 要保存的条目");
-  EXPECT_THAT(entry, StartsWith(platform::Utf8ToAnsi("打开文件失败[") + (Day() / "Blocked.log").string() + "]: "));
+  EXPECT_THAT(entry, StartsWith(platform::Utf8ToAnsi("打开文件失败[") + root_ + "2024-01-15/Blocked.log]: "));
   EXPECT_THAT(entry, EndsWith(expectedTail));
   // The begin and end banners failed the same way, each into a file of its own time.
   EXPECT_THAT(ReadFile(ex / "[2024-01-15 10.20.30.123] - Blocked.log"), EndsWith("****** Log Begin ******"));
@@ -381,6 +331,9 @@ TEST_F(FileLogTest, SecondDefaultNamedLogFails) {
 }
 
 TEST_F(FileLogTest, MultiThreadEntriesStayWhole) {
+  if (platform::RunningUnderWine())
+    GTEST_SKIP() << "under Wine, appends from several threads at once overwrite each other (entries are lost); "
+                    "Windows serialises appends";
   SetLogClock(nullptr);  // real time: stamps from several threads
   constexpr int kThreads = 4, kEntries = 500;
   const std::string payload(200, 'p');
@@ -456,103 +409,6 @@ TEST_F(FileLogTest, AppLogEndsAtProcessEndAndDropsLaterEntries) {
   EXPECT_THAT(text, HasSubstr("] from the child\r\n"));
   EXPECT_THAT(text, EndsWith("] ****** Log End ******"));
   EXPECT_THAT(text, Not(HasSubstr("late entry")));
-}
-
-
-// ---- The journal ----
-
-// A datagram socket standing in for the machine's journal, in a folder of its own under /tmp
-// (the case's folder is too deep for a socket's address).
-class JournalStandIn {
- public:
-  JournalStandIn() {
-    char folder[] = "/tmp/zent-journal-XXXXXX";
-    if (!::mkdtemp(folder)) return;
-    folder_ = folder;
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path().c_str(), sizeof address.sun_path - 1);
-    bound_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~JournalStandIn() {
-    if (fd_ >= 0) ::close(fd_);
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
-  }
-  bool bound() const { return bound_; }
-  std::string path() const { return folder_ + "/journal.socket"; }
-  // "PRIORITY ZENT_LEVEL ZENT_LOG: MESSAGE" of every datagram waiting; the message is sent in
-  // the length-prefixed form when it holds a line break, so only the simple form is read here.
-  std::vector<std::string> Entries() {
-    std::vector<std::string> entries;
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
-      std::map<std::string, std::string> fields;
-      std::istringstream lines(std::string(buffer, static_cast<size_t>(n)));
-      for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
-      }
-      EXPECT_EQ(fields["SYSLOG_IDENTIFIER"], "common_tests");
-      EXPECT_EQ(fields["TID"], Tid());
-      entries.push_back(fields["PRIORITY"] + " " + fields["ZENT_LEVEL"] + " " + fields["ZENT_LOG"] + ": " +
-                        fields["MESSAGE"]);
-    }
-    return entries;
-  }
-
- private:
-  std::string folder_;
-  int fd_ = -1;
-  bool bound_ = false;
-};
-
-TEST_F(FileLogTest, LevelsOneAndTwoAndTheBannersAlsoGoToTheJournal) {
-  JournalStandIn journal;
-  ASSERT_TRUE(journal.bound());
-  const auto run = [&](const std::string& root) {
-    {
-      // Single-thread mode: a folded run of errors ends in a summary at their level.
-      TFileLog log("UpdateCheck", root, "", {floNoIndex}, flsDay, flsDay);
-      log.Log(0, "progress");
-      log.Log(2, "failed");
-      gNowMs += 5;
-      log.Log(2, "failed");
-      log.Log(1, "server=10.0.0.5");
-      log.Log(7, "other level");
-    }
-    {
-      // Multi-thread mode: the second entry of a second takes the concurrent path.
-      TFileLog log("", root, "", {floMultiThread, floNoIndex}, flsDay, flsDay);
-      log.Log(2, "first");
-      log.Log(2, "second");
-      log.Log(0, "quiet");
-    }
-  };
-  InitFileLog(root_);
-  EnableSystemJournal(journal.path(), (dir_ / "no-syslog").string());
-  run(root_);
-  DisableSystemJournal();
-  EXPECT_THAT(journal.Entries(),
-              ::testing::ElementsAre("6 254 UpdateCheck: ****** Log Begin ******", "3 2 UpdateCheck: failed",
-                                     "3 2 UpdateCheck: 重复调用1次, 最大间隔5毫秒, 最小间隔5毫秒",
-                                     "4 1 UpdateCheck: server=10.0.0.5", "6 255 UpdateCheck: ****** Log End ******",
-                                     "6 254 common_tests: ****** Log Begin ******", "3 2 common_tests: first",
-                                     "3 2 common_tests: second", "6 255 common_tests: ****** Log End ******"));
-
-  // The files are the same as without the journal.
-  const std::string plainRoot = (dir_ / "Plain").string() + "/";
-  InitFileLog(plainRoot);
-  gNowMs = kT0;
-  run(plainRoot);
-  EXPECT_TRUE(journal.Entries().empty());
-  for (const char* file : {"UpdateCheck.log", "common_tests.log"}) {
-    SCOPED_TRACE(file);
-    EXPECT_EQ(ReadFile(Day() / file), ReadFile(fs::path(plainRoot) / "2024-01-15" / file));
-    EXPECT_THAT(ReadFile(Day() / file), HasSubstr("****** Log End ******"));
-  }
 }
 
 }  // namespace

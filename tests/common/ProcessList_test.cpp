@@ -9,6 +9,7 @@
 
 #include "common/Utils.h"
 #include "platform/Process.h"
+#include "support/ScopedEnvironment.h"
 
 namespace zent {
 namespace {
@@ -24,11 +25,13 @@ const bool kIsChild = [] {
 }();
 
 TEST(ProcessList, ListsAChildAndKillProcessEndsIt) {
-  ASSERT_EQ(::setenv(kChildVariable, "1", 1), 0);
   uint32_t pid = 0;
   const std::string self = GetAppFileName();
-  const std::error_code ec = platform::SpawnProcess(self, {}, {}, pid);
-  ::unsetenv(kChildVariable);
+  std::error_code ec;
+  {
+    testing::ScopedEnvironmentValue child(kChildVariable, "1");
+    ec = platform::SpawnProcess(self, {}, {}, pid);
+  }
   ASSERT_FALSE(ec) << ec.message();
 
   const std::string entry = "ModuleName='" + self + "';ProcessID=" + std::to_string(pid);
@@ -42,9 +45,9 @@ TEST(ProcessList, ListsAChildAndKillProcessEndsIt) {
   GetProcessPath(pid, nullptr);  // no list: nothing to do
 
   KillProcess(pid);
-  // The child ends by the kill signal (128 + 9), not by its own minute running out; once
-  // reaped it is no longer listed.
-  EXPECT_EQ(platform::WaitProcess(pid, 0xFFFFFFFFu), 128 + 9);
+  // The child ends by the kill, not by its own minute running out; once reaped it is no
+  // longer listed.
+  EXPECT_EQ(platform::WaitProcess(pid, 0xFFFFFFFFu), platform::kTerminatedExitCode);
   std::vector<std::string> after;
   GetProcessPath(pid, &after);
   EXPECT_TRUE(after.empty());

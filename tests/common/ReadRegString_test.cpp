@@ -2,35 +2,22 @@
 // hive created by reading.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 #include "common/Utils.h"
+#include "support/ScopedEnvironment.h"
 
 namespace zent {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Points the user hive into a fresh folder for the test and restores the environment after.
-class ReadRegStringTest : public testing::Test {
+// A private registry for the test.
+class ReadRegStringTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved_ = old;
-    dir_ = fs::path(ZENT_TEST_TMP_DIR) / "regread";
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (saved_)
-      ::setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
-    else
-      ::unsetenv("XDG_CONFIG_HOME");
-  }
+  ReadRegStringTest() : dir_(fs::path(ZENT_TEST_TMP_DIR) / "regread"), registry_((fs::remove_all(dir_), dir_)) {}
   fs::path dir_;
-  std::optional<std::string> saved_;
+  testing::ScopedRegistryRoot registry_;
 };
 
 TEST_F(ReadRegStringTest, ReadsExistingValuesAndLeavesTheOutTextOtherwise) {
@@ -38,7 +25,12 @@ TEST_F(ReadRegStringTest, ReadsExistingValuesAndLeavesTheOutTextOtherwise) {
   std::string value = "untouched";
   EXPECT_FALSE(ReadRegString(root, "SOFTWARE\\ZENT", "MachineGuid", value));
   EXPECT_EQ(value, "untouched");
-  EXPECT_FALSE(fs::exists(platform::RegistryKey::HivePath(root))) << "reading created the hive";
+  platform::RegistryKey probe;
+  EXPECT_EQ(platform::RegistryKey::Open(root, "SOFTWARE", false, probe), std::errc::no_such_file_or_directory)
+      << "reading created a key";
+  if (testing::ScopedRegistryRoot::HivesAreFiles()) {
+    EXPECT_FALSE(fs::exists(platform::RegistryKey::HivePath(root))) << "reading created the hive";
+  }
 
   platform::RegistryKey key;
   ASSERT_FALSE(platform::RegistryKey::Create(root, "SOFTWARE\\ZENT", key));

@@ -4,9 +4,6 @@
 // while closing waits for it. Network tests run inside scripts/netns.sh (loopback only).
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <sys/socket.h>
-#include <netinet/in.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,12 +11,14 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "config/Config.h"
 #include "connection/ServerConnection.h"
 #include "support/HttpTestServer.h"
 #include "support/LoopbackListener.h"
+#include "support/ScopedEnvironment.h"
 #include "support/StalledPort.h"
 
 namespace zent {
@@ -118,7 +117,7 @@ class ServerConnectionTest : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_);
-    ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    registry_.emplace(root_);
     options_.retryInterval = 50ms;
     options_.startSearch = [this](FoundCallback report) {
       ++searches_;
@@ -146,6 +145,7 @@ class ServerConnectionTest : public ::testing::Test {
   }
 
   std::filesystem::path root_;
+  std::optional<zent::testing::ScopedRegistryRoot> registry_;
   OwnerLoop owner_;
   TConnectionOptions options_;
   TConnectionReports reports_;

@@ -1,6 +1,5 @@
 #include "devices/DeviceMgrTestSupport.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -13,24 +12,18 @@ namespace zent {
 namespace {
 
 namespace fs = std::filesystem;
-const char* const kVariables[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "ZENT_DEVMGR_RECORD"};
 
 }  // namespace
 
 void DeviceMgrFixture::SetUp() {
-  for (int i = 0; i < 3; ++i) {
-    if (const char* v = std::getenv(kVariables[i])) saved_[i] = v;
-  }
-  tmp_ = fs::path(ZENT_TEST_TMP_DIR) / ("devmgr-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+  tmp_ = fs::path(ZENT_TEST_TMP_DIR) / ("devmgr-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
   KillStandins();
   fs::remove_all(tmp_);
-  fs::create_directories(tmp_ / "user");
-  fs::create_directories(tmp_ / "machine");
+  fs::create_directories(tmp_ / "registry");
+  registry_.emplace(tmp_ / "registry");
   record_ = tmp_ / "starts.txt";
-  ::setenv("XDG_CONFIG_HOME", (tmp_ / "user").c_str(), 1);
-  ::setenv("XDG_CONFIG_DIRS", (tmp_ / "machine").c_str(), 1);
   // Started stand-ins inherit our environment: they note each start here.
-  ::setenv("ZENT_DEVMGR_RECORD", record_.c_str(), 1);
+  record_value_.emplace("ZENT_DEVMGR_RECORD", record_.string());
   ASSERT_FALSE(platform::NamedLock::Exists(kDeviceMgrMutex))
       << "a device manager runs on this machine already; these tests need it stopped";
 }
@@ -39,10 +32,8 @@ void DeviceMgrFixture::TearDown() {
   KillStandins();
   // The lock goes with its holder; wait for that so the next test starts clean.
   WaitUntil([] { return !platform::NamedLock::Exists(kDeviceMgrMutex); }, std::chrono::seconds(5));
-  for (int i = 0; i < 3; ++i) {
-    if (saved_[i]) ::setenv(kVariables[i], saved_[i]->c_str(), 1);
-    else ::unsetenv(kVariables[i]);
-  }
+  record_value_.reset();
+  registry_.reset();
 }
 
 void DeviceMgrFixture::Register(platform::RegRoot root, const std::string& folder) {
@@ -69,14 +60,17 @@ int DeviceMgrFixture::Starts() const {
   return n;
 }
 
+bool DeviceMgrFixture::IsOurs(const std::string& exePath) const {
+  return fs::path(exePath).generic_string().starts_with(tmp_.generic_string() + "/");
+}
+
 void DeviceMgrFixture::KillStandins() {
-  const std::string prefix = tmp_.string() + "/";
   for (const auto& p : platform::ListProcesses()) {
-    if (p.exePath.starts_with(prefix)) platform::TerminateProcess(p.pid);
+    if (IsOurs(p.exePath)) platform::TerminateProcess(p.pid);
   }
   WaitUntil([&] {
     for (const auto& p : platform::ListProcesses()) {
-      if (p.exePath.starts_with(prefix)) return false;
+      if (IsOurs(p.exePath)) return false;
     }
     return true;
   }, std::chrono::seconds(5));

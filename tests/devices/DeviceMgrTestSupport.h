@@ -11,10 +11,11 @@
 #include <string>
 
 #include "platform/Registry.h"
+#include "support/ScopedEnvironment.h"
 
 namespace zent {
 
-class DeviceMgrFixture : public testing::Test {
+class DeviceMgrFixture : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -27,6 +28,8 @@ class DeviceMgrFixture : public testing::Test {
   int Starts() const;
   // Ends every stand-in running from this test's folder.
   void KillStandins();
+  // Whether a program file lies below this test's folder (either separator).
+  bool IsOurs(const std::string& exePath) const;
 
   static bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
@@ -34,7 +37,8 @@ class DeviceMgrFixture : public testing::Test {
   std::filesystem::path record_;
 
  private:
-  std::optional<std::string> saved_[3];
+  std::optional<testing::ScopedRegistryRoot> registry_;
+  std::optional<testing::ScopedEnvironmentValue> record_value_;
 };
 
 }  // namespace zent

@@ -70,7 +70,7 @@ TEST_F(DeviceMgrTest, EnsureStartsTheRegisteredCopyOnceAndItIsRecognised) {
   ASSERT_TRUE(WaitUntil([&] { return IsDeviceMgrRunning() && Starts() == 1; }, 10s)) << "the stand-in never took its lock";
   const auto found = FindRunningDeviceMgr();
   ASSERT_TRUE(found.has_value());
-  EXPECT_EQ(found->exePath, (dir / "DeviceManager.exe").string());
+  EXPECT_EQ(fs::path(found->exePath).generic_string(), (dir / "DeviceManager.exe").generic_string());
 
   // Running: nothing more is started.
   EXPECT_TRUE(EnsureDeviceMgrStarted());
@@ -98,7 +98,8 @@ TEST_F(DeviceMgrTest, StartFailsQuietlyWithoutTheFileAndLoudlyWhenItCannotRun) {
     FAIL() << "no error";
   } catch (const std::exception& e) {
     const std::string text = e.what();
-    EXPECT_NE(text.find("启动程序[" + (dir / "DeviceManager.exe").string() + "]失败, E:ShellExecute.Return: "),
+    // The program's path is the folder as given with the name appended.
+    EXPECT_NE(text.find("启动程序[" + dir.string() + "/DeviceManager.exe]失败, E:ShellExecute.Return: "),
               std::string::npos)
         << text;
   }

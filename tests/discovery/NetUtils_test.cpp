@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "Responder.h"
 #include "platform/Net.h"
-#include "platform/posix/RouteTable.h"
 
 namespace zent {
 namespace {
@@ -65,47 +61,6 @@ TEST(EchoRequest, LayoutAndChecksum) {
   EXPECT_EQ(InternetChecksum(odd), static_cast<uint16_t>(~0x0100));
 }
 
-std::string ReadFixture(const char* name) {
-  std::ifstream in(std::string(ZENT_TEST_DATA_DIR) + "/discovery/" + name);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-TEST(RouteTable, FirstDefaultRowGivesTheGateway) {
-  const auto gw = platform::posix::ParseDefaultGateway(ReadFixture("proc_net_route.txt"));
-  ASSERT_TRUE(gw.has_value());
-  EXPECT_EQ(platform::IPv4Text(*gw), "192.168.1.1");
-}
-
-TEST(RouteTable, DamagedTables) {
-  struct Case {
-    const char* table;
-    const char* gateway;  // nullptr: none
-  } cases[] = {
-      {"", nullptr},
-      {"Iface\tDestination\tGateway\n", nullptr},
-      {"header\neth0\t0010A8C0\t0101A8C0\n", nullptr},          // no default row
-      {"header\neth0\t00000000\n", nullptr},                     // gateway missing
-      {"header\neth0\t00000000\tZZZZZZZZ\n", nullptr},
-      {"header\neth0\t0000000\t0101A8C0\n", nullptr},            // short destination
-      {"header\nbad\nx\t00000000\t0100000A\n", "10.0.0.1"},      // malformed rows skipped
-      {"header\r\neth0\t00000000\t0100000A\r\n", "10.0.0.1"},
-      {"eth0\t00000000\t0100000A\n", nullptr},                   // the first line is the header
-      {"h\nlo 00000000 00000000", "0.0.0.0"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.table);
-    const auto gw = platform::posix::ParseDefaultGateway(c.table);
-    if (!c.gateway) {
-      EXPECT_FALSE(gw.has_value());
-    } else {
-      ASSERT_TRUE(gw.has_value());
-      EXPECT_EQ(platform::IPv4Text(*gw), c.gateway);
-    }
-  }
-}
-
 TEST(Resolve, DottedAddressesAndFailures) {
   EXPECT_EQ(platform::IPv4Text(ResolveHost("127.0.0.1")), "127.0.0.1");
   EXPECT_EQ(platform::IPv4Text(ResolveHost("10.1.2.3")), "10.1.2.3");
@@ -127,36 +82,6 @@ class InNamespace : public ::testing::Test {
     if (!testing::InPrivateNetns()) GTEST_SKIP() << "runs only inside scripts/netns.sh";
   }
 };
-
-TEST_F(InNamespace, GatewayAndAdapters) {
-  EXPECT_EQ(GetDefaultGateway(), "10.77.0.1");
-
-  TNetAdapter adapter;
-  int index = -1;
-  EXPECT_FALSE(FindAdapterForIP("10.77.0.1", true, adapter, index));  // veth0 is not physical
-  ASSERT_TRUE(FindAdapterForIP("10.77.0.1", false, adapter, index));
-  EXPECT_EQ(adapter.ClassID, "veth0");
-  EXPECT_EQ(adapter.Name, "veth0");
-  EXPECT_EQ(index, 0);
-  EXPECT_EQ(adapter.IPList.at(0).IP, "10.77.0.2");
-  EXPECT_EQ(adapter.IPList.at(0).Mask, "255.255.255.0");
-  EXPECT_FALSE(adapter.IsInvalid());
-  EXPECT_FALSE(FindAdapterForIP("10.78.0.1", false, adapter, index));
-  EXPECT_FALSE(FindAdapterForIP("0.0.0.0", false, adapter, index));
-  EXPECT_FALSE(FindAdapterForIP("255.255.255.255", false, adapter, index));
-  EXPECT_FALSE(FindAdapterForIP("not an address", false, adapter, index));
-
-  EXPECT_TRUE(GetNetAdapters(true, false).empty());
-  const auto all = GetNetAdapters(false, false);
-  ASSERT_EQ(all.size(), 2u);  // lo, veth0 in kernel order
-  EXPECT_EQ(all[0].ClassID, "lo");
-  EXPECT_EQ(all[1].ClassID, "veth0");
-  EXPECT_EQ(GetNetAdapters(false, true).size(), 1u);
-  EXPECT_FALSE(IsPhysicalAdapter("veth0"));
-  EXPECT_TRUE(IsPhysicalAdapter("veth0", false));
-  EXPECT_FALSE(IsPhysicalAdapter("nosuch0", false));
-  EXPECT_FALSE(IsPhysicalAdapter("../lo", false));
-}
 
 TEST_F(InNamespace, PingCrossesTheLink) {
   EXPECT_TRUE(Ping("10.77.0.1"));

@@ -1,11 +1,5 @@
 #include "Responder.h"
 
-#include <fcntl.h>
-#include <sched.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 namespace zent::testing {
@@ -85,25 +79,6 @@ void Responder::Run(std::stop_token st) {
       sockets_.at(static_cast<size_t>(a.socketIndex)).SendTo(got.from, got.fromPort, a.bytes);
     }
   }
-}
-
-bool InPrivateNetns() {
-  const char* v = std::getenv("ZENT_NETNS");
-  return v && std::strcmp(v, "1") == 0;
-}
-
-bool RunInPeerNetns(const std::function<void()>& fn) {
-  const char* peer = std::getenv("ZENT_PEER_NETNS");
-  if (!InPrivateNetns() || !peer) return false;
-  bool ok = false;
-  std::thread([&] {
-    const int fd = ::open(peer, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    ok = ::setns(fd, CLONE_NEWNET) == 0;
-    ::close(fd);
-    if (ok) fn();
-  }).join();
-  return ok;
 }
 
 }  // namespace zent::testing

@@ -3,9 +3,6 @@
 // each from the socket chosen for it.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +12,7 @@
 #include <vector>
 
 #include "platform/Net.h"
+#include "support/NetNamespace.h"
 
 namespace zent::testing {
 
@@ -54,12 +52,5 @@ class Responder {
   std::vector<uint8_t> lastRequest_;
   std::jthread thread_;
 };
-
-// Whether the test process runs inside the private network namespace of scripts/netns.sh;
-// tests that broadcast or resolve names run only there.
-bool InPrivateNetns();
-// Runs `fn` on a thread that has entered the far side of the namespace's veth pair (sockets
-// made there stay there); false when there is no far side.
-bool RunInPeerNetns(const std::function<void()>& fn);
 
 }  // namespace zent::testing

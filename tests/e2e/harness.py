@@ -441,6 +441,20 @@ class StandIn:
             self.proc.stdout.close()
 
 
+def read_probe(path):
+    """(unix seconds, latency ms) per answer the window's loop probe wrote to `path`."""
+    out = []
+    try:
+        with open(path, encoding="ascii") as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) == 2:
+                    out.append((int(parts[0]) / 1000.0, float(parts[1])))
+    except OSError:
+        pass
+    return out
+
+
 def header_values(record, name):
     return [v for k, v in record["headers"] if k.lower() == name.lower()]
 

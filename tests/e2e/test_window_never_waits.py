@@ -14,7 +14,7 @@ import re
 import socket
 import time
 
-from harness import E2ETestCase, wait_for
+from harness import E2ETestCase, read_probe, wait_for
 
 SILENT_HOST = "127.0.0.1"
 SILENT_PORT = 7006
@@ -29,20 +29,6 @@ def silent_listener():
     s.bind((SILENT_HOST, SILENT_PORT))
     s.listen(128)
     return s
-
-
-def read_probe(path):
-    """(unix seconds, latency ms) per probe answer."""
-    out = []
-    try:
-        with open(path, encoding="ascii") as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) == 2:
-                    out.append((int(parts[0]) / 1000.0, float(parts[1])))
-    except OSError:
-        pass
-    return out
 
 
 class WindowNeverWaitsTests(E2ETestCase):

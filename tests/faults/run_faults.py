@@ -20,6 +20,7 @@ Usage: tests/faults/run_faults.py [--build DIR] [unittest arguments, e.g. -k Sig
 """
 
 import argparse
+import glob
 import os
 import random
 import signal
@@ -62,6 +63,27 @@ class FaultCase(unittest.TestCase):
         parts = [f"log tail:\n{self.env.log_text()[-2000:]}"]
         if prog:
             parts.append(f"output:\n{prog.output()[-1500:]}")
+        return "\n".join(parts)
+
+    def describe_running(self, progs):
+        """For each program still running: its log lines and where its threads wait."""
+        log = self.env.log_text()
+        parts = []
+        for p in progs:
+            if not p.running():
+                continue
+            lines = [l for l in log.splitlines() if f"-{p.pid}]" in l]
+            waits = []
+            for task in sorted(glob.glob(f"/proc/{p.pid}/task/*")):
+                try:
+                    with open(os.path.join(task, "comm")) as f:
+                        comm = f.read().strip()
+                    with open(os.path.join(task, "wchan")) as f:
+                        waits.append(f"{comm}:{f.read().strip()}")
+                except OSError:
+                    pass
+            parts.append(f"pid {p.pid} still running; threads {' '.join(waits)}\n  " +
+                         "\n  ".join(lines[-15:]) + f"\n  output: {p.output()[-500:]}")
         return "\n".join(parts)
 
     def terminate(self, prog, sig=signal.SIGTERM):
@@ -122,8 +144,11 @@ class SimultaneousStarts(FaultCase):
 
         def others_ended():
             return sum(1 for p in progs if not p.running()) >= STARTS - 1
-        wait_for(others_ended, deadline - time.monotonic(),
-                 f"{STARTS - 1} of {STARTS} simultaneous starts to end")
+        try:
+            wait_for(others_ended, deadline - time.monotonic(),
+                     f"{STARTS - 1} of {STARTS} simultaneous starts to end")
+        except HarnessError as e:
+            self.fail(f"{e}\n{self.describe_running(progs)}")
         running = [p for p in progs if p.running()]
         ended = [p for p in progs if not p.running()]
         self.assertEqual(len(running), 1, [p.pid for p in running])

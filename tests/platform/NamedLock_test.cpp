@@ -1,15 +1,14 @@
 #include "platform/NamedLock.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <set>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "platform/Process.h"
 
 namespace zent::platform {
 namespace {
@@ -19,56 +18,22 @@ using testing::ReadySignal;
 using testing::ScopedEnv;
 using testing::TempDir;
 
-// On a machine with the package installed, machine-wide names live in the package's folder.
-const std::string kGlobalFolder = [] {
-  struct stat st{};
-  const bool packaged = ::lstat("/run/lumo7browser/locks", &st) == 0 && S_ISDIR(st.st_mode) &&
-                        st.st_uid == 0 && (st.st_mode & S_IWOTH) == 0;
-  return std::string(packaged ? "/run/lumo7browser/locks" : "/tmp/zent-global");
-}();
-
-// Every test gets its own session folder.
+// Every test gets its own session folder (POSIX: the runtime folder; Windows: the temporary
+// folder) and names of its own (Windows keeps session names per logon session, not per folder).
 class NamedLockTest : public ::testing::Test {
  protected:
   TempDir dir_;
   ScopedEnv runtime_{"XDG_RUNTIME_DIR", dir_.path().c_str()};
+  ScopedEnv temp_{"TMP", dir_.path().c_str()};
 
   std::string Unique(const std::string& base) const {
-    return base + "-" + std::to_string(::getpid());
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return base + "-" + info->name() + "-" + std::to_string(CurrentProcessId());
   }
 };
 
-TEST_F(NamedLockTest, NamesMapToDistinctFilesInTheirFolders) {
-  const std::string session = dir_.path() + "/zent-locks/";
-  struct Case {
-    std::string name;
-    std::string path;
-  } cases[] = {
-      {"Lumo7Browser", session + "Lumo7Browser.lock"},
-      {"a/b", session + "a%2Fb.lock"},
-      {"a%2Fb", session + "a%252Fb.lock"},
-      {"../x", session + "%2E.%2Fx.lock"},
-      {"", session + ".lock"},
-      {"\xE5\xB9\xBF", session + "%E5%B9%BF.lock"},
-      {"Local\\x", session + "x.lock"},
-      {"Global\\x", kGlobalFolder + "/x.lock"},
-      {"global\\x", session + "global%5Cx.lock"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(NamedLock::PathFor(c.name), c.path) << c.name;
-
-  std::set<std::string> seen;
-  for (const char* name : {"a b", "a%20b", "a_b", "a.b", "A b", "a\\b", "Global\\a b"}) {
-    EXPECT_TRUE(seen.insert(NamedLock::PathFor(name)).second) << name;
-  }
-}
-
-TEST_F(NamedLockTest, SessionFolderWithoutRuntimeDirIsPerUser) {
-  ScopedEnv none("XDG_RUNTIME_DIR", nullptr);
-  EXPECT_EQ(NamedLock::PathFor("x"), "/tmp/zent-" + std::to_string(::getuid()) + "/x.lock");
-}
-
 TEST_F(NamedLockTest, ExistsWhileHeldInThisProcess) {
-  const std::string name = "role";
+  const std::string name = Unique("role");
   EXPECT_FALSE(NamedLock::Exists(name));
   EXPECT_FALSE(std::filesystem::exists(NamedLock::PathFor(name)));  // a probe creates nothing
   {
@@ -80,76 +45,79 @@ TEST_F(NamedLockTest, ExistsWhileHeldInThisProcess) {
   EXPECT_FALSE(NamedLock::Exists(name));
 }
 
+// Starts side by side: of many taking the name at once, exactly one finds it free, and all
+// hold it afterwards. (Each object has its own descriptor, so threads stand for processes.)
+TEST_F(NamedLockTest, OfManyTakingANameAtOnceExactlyOneFindsItFree) {
+  const std::string name = Unique("role");
+  for (int round = 0; round < 20; ++round) {
+    constexpr int kStarters = 8;
+    std::vector<std::unique_ptr<NamedLock>> locks;
+    for (int i = 0; i < kStarters; ++i) locks.push_back(std::make_unique<NamedLock>(name));
+    bool heldBefore[kStarters] = {};
+    std::error_code errors[kStarters];
+    {
+      std::vector<std::jthread> starters;
+      for (int i = 0; i < kStarters; ++i)
+        starters.emplace_back([&, i] { errors[i] = HoldAndTellIfHeld(*locks[i], heldBefore[i]); });
+    }
+    int first = 0;
+    for (int i = 0; i < kStarters; ++i) {
+      EXPECT_FALSE(errors[i]) << errors[i].message();
+      if (!heldBefore[i]) ++first;
+    }
+    EXPECT_EQ(first, 1) << "round " << round;
+    EXPECT_TRUE(NamedLock::Exists(name));
+    locks.clear();
+    EXPECT_FALSE(NamedLock::Exists(name));
+  }
+}
+
 TEST_F(NamedLockTest, ExclusiveLocksExcludeEachOtherInOneProcess) {
-  NamedLock a("mutex"), b("mutex");
+  const std::string name = Unique("mutex");
+  NamedLock a(name), b(name);
   ASSERT_FALSE(a.Lock(0));
   EXPECT_EQ(a.Lock(0), std::error_code());  // already ours
   EXPECT_EQ(b.Lock(0), std::errc::timed_out);
   EXPECT_EQ(b.Lock(20), std::errc::timed_out);
-  EXPECT_TRUE(NamedLock::Exists("mutex"));
+  EXPECT_TRUE(NamedLock::Exists(name));
   a.Unlock();
-  EXPECT_FALSE(NamedLock::Exists("mutex"));
+  EXPECT_FALSE(NamedLock::Exists(name));
   EXPECT_FALSE(b.Lock(0));
 }
 
 TEST_F(NamedLockTest, OneObjectServesOneUse) {
-  NamedLock held("x"), locked("y");
+  NamedLock held(Unique("x")), locked(Unique("y"));
   ASSERT_FALSE(held.Hold());
   EXPECT_EQ(held.Lock(0), std::errc::invalid_argument);
-  EXPECT_TRUE(NamedLock::Exists("x"));  // the failed lock did not drop the hold
+  EXPECT_TRUE(NamedLock::Exists(held.Name()));  // the failed lock did not drop the hold
   ASSERT_FALSE(locked.Lock(0));
   EXPECT_EQ(locked.Hold(), std::errc::invalid_argument);
 }
 
 TEST_F(NamedLockTest, AnotherProcessHoldsUntilItDies) {
   ReadySignal ready(dir_ / "ready");
-  Child child("hold", {"role", ready.path()});
+  const std::string name = Unique("role");
+  Child child("hold", {name, ready.path()});
   ASSERT_TRUE(ready.Wait());
-  EXPECT_TRUE(NamedLock::Exists("role"));
-  NamedLock mutex("role");
+  EXPECT_TRUE(NamedLock::Exists(name));
+  NamedLock mutex(name);
   EXPECT_EQ(mutex.Lock(20), std::errc::timed_out);  // a shared holder blocks exclusive use
 
   child.Kill();
-  EXPECT_FALSE(NamedLock::Exists("role"));
+  EXPECT_FALSE(NamedLock::Exists(name));
   EXPECT_FALSE(mutex.Lock(0));
 }
 
 TEST_F(NamedLockTest, TimedLockExpiresWhileAnotherProcessLocks) {
   ReadySignal ready(dir_ / "ready");
-  Child child("lock", {"mutex", ready.path()});
+  const std::string name = Unique("mutex");
+  Child child("lock", {name, ready.path()});
   ASSERT_TRUE(ready.Wait());
-  NamedLock mine("mutex");
+  NamedLock mine(name);
   EXPECT_EQ(mine.Lock(0), std::errc::timed_out);
   EXPECT_EQ(mine.Lock(50), std::errc::timed_out);
   child.Kill();
   EXPECT_FALSE(mine.Lock(kInfinite));
-}
-
-TEST_F(NamedLockTest, PlantedSessionFolderIsRefused) {
-  std::ofstream(dir_ / "zent-locks") << "not a folder";
-  NamedLock lock("x");
-  EXPECT_EQ(lock.Hold(), std::errc::not_a_directory);
-  EXPECT_FALSE(NamedLock::Exists("x"));
-}
-
-TEST_F(NamedLockTest, GlobalLockFilesAreOpenToEveryUser) {
-  if (kGlobalFolder != "/tmp/zent-global") GTEST_SKIP() << "the package's folder is installed";
-  const mode_t old = ::umask(077);
-  const std::string name = "Global\\" + Unique("zent-test");
-  {
-    NamedLock lock(name);
-    ASSERT_FALSE(lock.Hold());
-    EXPECT_TRUE(NamedLock::Exists(name));
-  }
-  ::umask(old);
-  struct stat folder{}, file{};
-  ASSERT_EQ(::stat("/tmp/zent-global", &folder), 0);
-  EXPECT_EQ(folder.st_mode & 07777, 01777u);
-  const std::string path = NamedLock::PathFor(name);
-  ASSERT_EQ(::stat(path.c_str(), &file), 0);
-  EXPECT_EQ(file.st_mode & 0777, 0666u);
-  EXPECT_FALSE(NamedLock::Exists(name));
-  ::unlink(path.c_str());
 }
 
 }  // namespace

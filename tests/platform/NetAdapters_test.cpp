@@ -1,11 +1,13 @@
+// Adapter listings: hardware address texts, and the listing, the interface test and the
+// address listing agreeing with each other on the machine the test runs on.
 #include "platform/NetAdapters.h"
 
+#include "platform/NetAddresses.h"
+#include "platform/Net.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <fstream>
-
-#include "TestSupport.h"
+#include <algorithm>
 
 namespace zent::platform {
 namespace {
@@ -33,36 +35,35 @@ TEST(NetAdapters, MacTextIsUpperCaseHexJoinedByDashes) {
   EXPECT_EQ(MacText({}), "");
 }
 
-// The loopback interface always exists; a sysfs stand-in decides whether it counts as physical.
-TEST(NetAdapters, PhysicalMeansTheKernelShowsADevice) {
-  testing::TempDir sys;
-  ASSERT_EQ(::mkdir((sys / "lo").c_str(), 0755), 0);
-  std::ofstream(sys / "lo/address") << "02:00:00:aa:bb:cc\n";
+TEST(NetAdapters, ListingInterfaceTestAndAddressesAgree) {
+  std::vector<NetAdapter> all, physical;
+  ASSERT_FALSE(ListNetAdapters(false, all));
+  ASSERT_FALSE(ListNetAdapters(true, physical));
+  ASSERT_FALSE(all.empty()) << "not even a loopback adapter";
+  size_t physicalCount = 0;
+  for (const auto& a : all) {
+    EXPECT_TRUE(IsNetInterface(a.name, false)) << a.name;
+    EXPECT_EQ(IsNetInterface(a.name, true), a.physical) << a.name;
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [&](const NetAdapter& b) { return b.name == a.name; }), 1)
+        << a.name << " listed twice";
+    if (a.physical) ++physicalCount;
+  }
+  EXPECT_EQ(physical.size(), physicalCount);
+  for (const auto& p : physical) EXPECT_TRUE(p.physical) << p.name;
+  EXPECT_FALSE(IsNetInterface("", false));
+  EXPECT_FALSE(IsNetInterface("no-such-adapter", false));
 
-  std::vector<NetAdapter> adapters;
-  ASSERT_FALSE(ListNetAdapters(true, adapters, sys.path()));
-  for (const auto& a : adapters) EXPECT_NE(a.name, "lo");
-
-  ASSERT_EQ(::mkdir((sys / "lo/device").c_str(), 0755), 0);
-  ASSERT_FALSE(ListNetAdapters(true, adapters, sys.path()));
-  ASSERT_EQ(adapters.size(), 1u);
-  EXPECT_EQ(adapters[0].name, "lo");
-  EXPECT_TRUE(adapters[0].physical);
-  EXPECT_EQ(MacText(adapters[0].mac), "02-00-00-AA-BB-CC");
-
-  ASSERT_FALSE(ListNetAdapters(false, adapters, sys.path()));
-  EXPECT_FALSE(adapters.empty());
-}
-
-TEST(NetAdapters, DamagedAddressFileGivesNoMac) {
-  testing::TempDir sys;
-  ASSERT_EQ(::mkdir((sys / "lo").c_str(), 0755), 0);
-  ASSERT_EQ(::mkdir((sys / "lo/device").c_str(), 0755), 0);
-  std::ofstream(sys / "lo/address") << std::string(5000, ':');
-  std::vector<NetAdapter> adapters;
-  ASSERT_FALSE(ListNetAdapters(true, adapters, sys.path()));
-  ASSERT_EQ(adapters.size(), 1u);
-  EXPECT_TRUE(adapters[0].mac.empty());
+  // The loopback address belongs to a listed adapter, which is no physical one.
+  std::vector<InterfaceAddress> addresses;
+  ASSERT_FALSE(ListIPv4Addresses(addresses));
+  const uint32_t loopback = *ParseIPv4("127.0.0.1");
+  const auto lo = std::find_if(addresses.begin(), addresses.end(),
+                               [&](const InterfaceAddress& a) { return a.address == loopback; });
+  ASSERT_NE(lo, addresses.end());
+  EXPECT_EQ(lo->mask, *ParseIPv4("255.0.0.0"));
+  const auto owner = std::find_if(all.begin(), all.end(), [&](const NetAdapter& a) { return a.name == lo->interfaceName; });
+  ASSERT_NE(owner, all.end()) << lo->interfaceName;
+  EXPECT_FALSE(owner->physical);
 }
 
 }  // namespace

@@ -1,14 +1,9 @@
-// Our UTF-8 strings as file-system paths, and the current folder: a non-ASCII name reaches the
-// disk as exactly its UTF-8 bytes (whatever the process's locale) and comes back unchanged.
-#include <dirent.h>
+// Our UTF-8 strings as file-system paths, and the current folder.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "platform/FsPath.h"
@@ -16,41 +11,6 @@
 
 namespace zent::platform {
 namespace {
-
-// The names a folder holds, as the system lists them (raw bytes).
-std::vector<std::string> RawNames(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* d = ::opendir(folder.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-  }
-  return names;
-}
-
-TEST(FsPath, NonAsciiNamesReachTheDiskAsTheirUtf8BytesAndComeBack) {
-  testing::TempDir dir;
-  // A locale whose narrow encoding is not UTF-8 must not change what the name becomes.
-  const std::string previous = std::setlocale(LC_ALL, nullptr);
-  std::setlocale(LC_ALL, "C");
-  const std::string names[] = {"日志 2024.log", "Lumo7Browser_ÉTÉ.lang", "plain.txt"};
-  for (const std::string& name : names) {
-    const std::string path = dir / name;
-    EXPECT_EQ(Utf8Of(FsPath(path)), path);
-    EXPECT_EQ(Utf8Of(FsPath(path).filename()), name);
-    std::ofstream(FsPath(path)) << "x";
-    std::error_code ec;
-    EXPECT_TRUE(std::filesystem::is_regular_file(FsPath(path), ec)) << name;
-  }
-  std::setlocale(LC_ALL, previous.c_str());
-  auto raw = RawNames(dir.path());
-  std::sort(raw.begin(), raw.end());
-  std::vector<std::string> expected(std::begin(names), std::end(names));
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(raw, expected);
-}
 
 // Names kept inside packages are "/"-separated UTF-8, also for a relative name below a folder.
 TEST(FsPath, GenericFormOfARelativeNameIsSlashSeparatedUtf8) {
@@ -72,3 +32,27 @@ TEST(CurrentFolder, RelativePathsResolveAgainstItAndAMissingFolderIsAnError) {
 
 }  // namespace
 }  // namespace zent::platform
+
+// Paths split at their last separator: "/" everywhere, and "\" too where it is the system's.
+TEST(PathSplit, FolderAndLeafAtTheLastSeparator) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    const char* leaf;
+  };
+  const bool backslash = zent::platform::IsPathSeparator('\\');
+  const Case cases[] = {
+      {"/opt/x/bin/app", "/opt/x/bin/", "app"},
+      {"app", "", "app"},
+      {"/", "/", ""},
+      {"dir/", "dir/", ""},
+      {"a\\b/c", "a\\b/", "c"},
+      {"C:\\Lumo7\\bin\\浏览器.exe", backslash ? "C:\\Lumo7\\bin\\" : "", backslash ? "浏览器.exe" : "C:\\Lumo7\\bin\\浏览器.exe"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(zent::platform::FolderOf(c.path), c.folder) << c.path;
+    EXPECT_EQ(zent::platform::LeafOf(c.path), c.leaf) << c.path;
+  }
+  EXPECT_TRUE(zent::platform::IsPathSeparator('/'));
+  EXPECT_EQ(backslash, std::filesystem::path::preferred_separator == '\\');
+}

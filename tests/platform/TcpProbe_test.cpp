@@ -1,10 +1,6 @@
 // The TCP connection probe: a listener answers, a closed port does not, a silent one costs
 // the time-out, and a raised wake ends the probe at once.
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -49,6 +45,19 @@ TEST(TcpConnectProbeTest, AnswersForAListenerOnlyAndAWakeEndsItAtOnce) {
   EXPECT_FALSE(Connected(loopback, full.port, 10000, &wake));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
   waker.join();
+}
+
+// A lookup answers when nobody cancels; a cancel raised beforehand asks nobody, and a
+// dotted address needs no lookup at all.
+TEST(TcpConnectProbeTest, ALookupAnswersUnlessCancelled) {
+  WakeEvent cancel;
+  ASSERT_TRUE(cancel.Valid());
+  EXPECT_EQ(ResolveIPv4Cancellable("localhost", cancel), ParseIPv4("127.0.0.1"));
+  EXPECT_FALSE(ResolveIPv4Cancellable("", cancel));
+  cancel.Signal();
+  EXPECT_FALSE(ResolveIPv4Cancellable("localhost", cancel));
+  EXPECT_EQ(ResolveIPv4Cancellable("10.1.2.3", cancel), ParseIPv4("10.1.2.3"));
+  EXPECT_TRUE(cancel.Consume()) << "the lookup left the cancel raised";
 }
 
 }  // namespace

@@ -39,7 +39,8 @@ class ScopedEnv {
   bool had_ = false;
 };
 
-// A one-shot "I am ready" signal from a child: a FIFO that the child writes one byte to.
+// A one-shot "I am ready" signal from a child (POSIX: a FIFO the child writes one byte to;
+// Windows: a named event derived from the path).
 class ReadySignal {
  public:
   explicit ReadySignal(const std::string& path);
@@ -53,7 +54,7 @@ class ReadySignal {
 
  private:
   std::string path_;
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;
 };
 
 // A child copy of this test program. The destructor kills and reaps it if it still runs.
@@ -77,9 +78,26 @@ class Child {
   uint32_t pid_ = 0;
 };
 
+// The system's part of the helpers (posix/ or win32/TestSupportSystem.cpp).
+namespace system {
+// This program's arguments, without the program itself (UTF-8).
+std::vector<std::string> OwnArguments();
+// Sets (or with nullptr removes) a variable of our environment.
+void SetEnv(const std::string& name, const char* value);
+// The child's side of a ReadySignal named `path`; ends the process when it cannot.
+void SignalReady(const std::string& path);
+// Waits until killed (ends by itself after a while, should its parent be gone).
+[[noreturn]] void ParkUntilKilled();
+// Removes a key below HKEY_CURRENT_USER with everything in it (Windows; POSIX tests keep
+// their hives in their own folders, so there it does nothing).
+void RemoveUserRegistryKey(const std::string& path);
+// The child actions only one system has; ends the process with 98 for an unknown one.
+[[noreturn]] void RunChild(const std::string& action, const std::vector<std::string>& args);
+}  // namespace system
+
 // With HKEY_LOCAL_MACHINE in a folder we may not write, but whose hive holds
 // SOFTWARE\ZENT "A"="1": 0 when every write is refused and reading works, else the
-// number of the check that failed.
+// number of the check that failed. (POSIX hives only.)
 int CheckWriteDenied();
 
 }  // namespace zent::platform::testing

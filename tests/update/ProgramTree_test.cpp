@@ -18,7 +18,11 @@ TEST(ProgramTree, PathsAreComparedWithLinksResolved) {
   fs::create_directories(base + "Temp");
   fs::create_directories(root + "home/Downloads");
   fs::create_directories(root + "opt/lumo7-other");
-  fs::create_directory_symlink(base + "Temp", root + "home/Downloads/link-to-temp");
+  std::error_code ec;
+  fs::create_directory_symlink(base + "Temp", root + "home/Downloads/link-to-temp", ec);
+  // The Windows build's C++ library makes no links at all (the call is not implemented there).
+  if (ec == std::errc::function_not_supported) GTEST_SKIP() << "no links can be made here: " << ec.message();
+  ASSERT_FALSE(ec) << ec.message();
   fs::create_directory_symlink(root + "home", base + "bin/home-link");
   struct Case {
     std::string path;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "UpdateTestSupport.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -18,8 +19,20 @@ TEST(UpdateNames, InstallBaseDropsBinAndDeviceMgrComponentsOnly) {
       {"/home/binny/binaries/bin/app", "/home/binny/binaries/"},
       {"/usr/bin/app", "/usr/"},
       {"/app", "/"},
+      {"/opt//x/bin/app", "/opt/x/"},
   };
   for (const auto& [program, base] : cases) EXPECT_EQ(InstallBaseOf(program), base) << program;
+  // Where the backslash separates, the base keeps it: the hand-off script searches the process
+  // list, which names programs with backslashes, for paths under it.
+  if (platform::IsPathSeparator('\\')) {
+    const std::pair<const char*, const char*> windows[] = {
+        {"C:\\Program Files\\Lumo7\\bin\\Lumo7Browser.exe", "C:\\Program Files\\Lumo7\\"},
+        {"C:\\Lumo7\\Lumo7Browser.exe", "C:\\Lumo7\\"},
+        {"\\\\till\\share\\bin\\Lumo7Browser.exe", "\\\\till\\share\\"},
+        {"C:\\x\\DeviceMgr/DeviceManager.exe", "C:\\x\\"},
+    };
+    for (const auto& [program, base] : windows) EXPECT_EQ(InstallBaseOf(program), base) << program;
+  }
 }
 
 TEST(UpdateNames, CleanUrlKeepsTheSchemeSlashes) {
@@ -52,7 +65,7 @@ TEST(UpdateNames, ServerGivenNamesThatCouldLeaveTheFolderAreRefused) {
   for (const char* ok : {"abc123", "Lumo7Browser-setup-7.0.0.2.exe", ".exe", "浏览器.exe"})
     EXPECT_TRUE(IsSafePackageNamePart(ok)) << ok;
   for (const char* bad : {"", "../../x.exe", "a/b.exe", "a\\b.exe", "..", "x..exe", "a:b", "a\nb",
-                          "a*b", "\xff\xfe.exe", "a|b", "a?b"})
+                          "a*b", "\xff\xfe.exe", "a|b", "a?b", "a%PATH%b.exe"})
     EXPECT_FALSE(IsSafePackageNamePart(bad)) << bad;
   EXPECT_FALSE(IsSafePackageNamePart(std::string(201, 'a')));
 }

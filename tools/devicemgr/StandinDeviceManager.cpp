@@ -6,11 +6,6 @@
 //   --no-port            never open the port
 //   --record FILE        append "started <pid>" to FILE once the lock is held
 // It runs until it is ended by a signal.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +14,10 @@
 #include <string>
 #include <thread>
 
+#include "LoopbackPort.h"
+#include "platform/FsPath.h"
 #include "platform/NamedLock.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -59,24 +57,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "DeviceManager: cannot hold the lock: %s\n", ec.message().c_str());
     return 1;
   }
-  if (!record.empty()) std::ofstream(record, std::ios::app) << "started " << ::getpid() << "\n";
-  if (noPort) {
-    for (;;) ::pause();
+  if (!record.empty()) {
+    std::ofstream(zent::platform::FsPath(record), std::ios::app) << "started " << zent::platform::CurrentProcessId() << "\n";
   }
+  if (noPort) zent::devicemgr::WaitForever();
   SleepMs(portDelay);
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(kPort);
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 16) != 0) {
-    std::perror("DeviceManager: port 5414");
-    return 1;
-  }
-  for (;;) {
-    const int c = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (c >= 0) ::close(c);
-  }
+  return zent::devicemgr::ServeLoopbackPort(kPort) ? 0 : 1;
 }

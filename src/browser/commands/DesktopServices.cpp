@@ -8,6 +8,7 @@
 #include "devices/ResetDeviceMgrThread.h"
 #include "lang/Translate.h"
 #include "media/AdPlayback.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 // The player's folder: "Player" beside the executable.
 std::string PlayerFolder() {
   const std::string exe = GetAppFileName();
-  return exe.substr(0, exe.find_last_of('/') + 1) + "Player";
+  return platform::FolderOf(exe) + "Player";
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The windows around the main window, owned here instead of living as process-wide
 // singletons: the floating restore button and the Alt+F12 hot key (main instance only), the
-// debug window (debug mode only, created once the browser exists) and the server address
-// dialog. They go with the main window, while the toolkit still runs.
+// debug window (debug mode only, created once the browser exists), the server address
+// dialog, the tap that brings a minimised browser back in the kiosk session and the hidden
+// pointer. They go with the main window, while the toolkit still runs.
 #pragma once
 
 #include <QPoint>
@@ -9,6 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "browser/rules/KioskOptions.h"
+
+class QRect;
 class QWebEnginePage;
 class QWidget;
 
@@ -17,13 +21,17 @@ namespace zent {
 class CommandLine;
 class DebugWindow;
 class FloatButton;
+class HiddenPointer;
+class TapToRestore;
 class TUserPrompts;
 
 class Dialogs {
  public:
   // `mainInstance`: the floating button and the hot key exist; `restore` runs after the
   // button's fourth tap (once its notice, asked through `prompts`, is closed).
-  Dialogs(QWidget* window, bool mainInstance, TUserPrompts& prompts, std::function<void()> restore);
+  // `kiosk`: the hidden pointer (every instance) and the tap back (main instance, kiosk session).
+  Dialogs(QWidget* window, bool mainInstance, TUserPrompts& prompts, std::function<void()> restore,
+          const TKioskOptions& kiosk = {});
   ~Dialogs();
   Dialogs(const Dialogs&) = delete;
   Dialogs& operator=(const Dialogs&) = delete;
@@ -42,6 +50,13 @@ class Dialogs {
   void ShowFloatButton();
   void HideFloatButton();
 
+  // Kiosk session, main instance: while the window is minimised a tap on `screen` runs
+  // `restore` (set once, before the first Arm). Elsewhere these do nothing.
+  void SetTapRestoreAction(std::function<void()> restore);
+  void ArmTapToRestore(const QRect& screen);
+  void DisarmTapToRestore();
+  bool TapToRestoreArmed() const;
+
   // The server address dialog over the window. On OK `host` and `fix` hold the choice and
   // the dialog's two machine options are stored; false on Cancel. May throw when the
   // configuration folder is unavailable.
@@ -51,6 +66,10 @@ class Dialogs {
   QWidget* window_;
   std::unique_ptr<FloatButton> floatButton_;
   std::unique_ptr<DebugWindow> debugWindow_;
+  std::unique_ptr<HiddenPointer> hiddenPointer_;
+  std::unique_ptr<TapToRestore> tapToRestore_;
+  std::function<void()> tapRestore_;
+  bool hidePointer_ = false;
 };
 
 }  // namespace zent

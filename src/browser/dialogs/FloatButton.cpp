@@ -23,6 +23,7 @@ class X11Surface : public FloatSurface {
   void SetVisible(bool visible) override { visible ? window_->Map() : window_->Unmap(); }
   bool IsVisible() const override { return window_->IsMapped(); }
   const char* Kind() const override { return "x11-input-only"; }
+  void HidePointer() override { window_->HidePointer(); }
   X11InputWindow& Window() { return *window_; }
 
  private:
@@ -67,6 +68,8 @@ class WidgetSurface : public FloatSurface {
   void SetVisible(bool visible) override { widget_->setVisible(visible); }
   bool IsVisible() const override { return widget_->isVisible(); }
   const char* Kind() const override { return "widget"; }
+  // The application's override cursor covers widgets already.
+  void HidePointer() override {}
 
  private:
   std::unique_ptr<FloatWidget> widget_;
@@ -102,6 +105,8 @@ bool FloatButton::IsVisible() const { return surface_->IsVisible(); }
 QRect FloatButton::Geometry() const { return surface_->Geometry(); }
 
 const char* FloatButton::SurfaceKind() const { return surface_->Kind(); }
+
+void FloatButton::HidePointer() { surface_->HidePointer(); }
 
 void FloatButton::OnRelease() {
   if (!CountTap()) {

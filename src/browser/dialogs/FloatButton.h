@@ -28,6 +28,8 @@ class FloatSurface {
   virtual bool IsVisible() const = 0;
   // "x11-input-only" or "widget", for the log and the tests.
   virtual const char* Kind() const = 0;
+  // No pointer over the surface from now on.
+  virtual void HidePointer() = 0;
 };
 
 class FloatButton : public QObject {
@@ -52,6 +54,8 @@ class FloatButton : public QObject {
   bool IsVisible() const;
   QRect Geometry() const;
   const char* SurfaceKind() const;
+  // No pointer shows over the button (the hidden-pointer option).
+  void HidePointer();
 
  public slots:
   // The release of any mouse button over the window, whatever the modifier keys.

@@ -64,6 +64,8 @@ void X11InputWindow::Unmap() {
   mapped_ = false;
 }
 
+void X11InputWindow::HidePointer() { platform::SetBlankX11Cursor(connection_, window_); }
+
 bool X11InputWindow::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
   if (eventType != platform::kX11NativeEventType) return false;
   const auto button = platform::ReadX11ButtonEvent(message);

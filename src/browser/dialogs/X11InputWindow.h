@@ -34,6 +34,8 @@ class X11InputWindow : public QAbstractNativeEventFilter {
   void Map();  // also raises it above the other windows
   void Unmap();
   bool IsMapped() const { return mapped_; }
+  // No pointer shows over the window from now on.
+  void HidePointer();
   uint32_t Id() const { return window_; }
 
   // Called (inside the event filter, on the application's thread) for the release of a

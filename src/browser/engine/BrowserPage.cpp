@@ -9,6 +9,15 @@
 
 namespace zent {
 
+// Counts a dialog as open while the engine's dialog runs.
+struct BrowserPage::OpenDialog {
+  explicit OpenDialog(BrowserPage& page) : page_(page) { ++page_.openDialogs_; }
+  ~OpenDialog() { --page_.openDialogs_; }
+  OpenDialog(const OpenDialog&) = delete;
+  OpenDialog& operator=(const OpenDialog&) = delete;
+  BrowserPage& page_;
+};
+
 BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
   connect(this, &QWebEnginePage::certificateError, this,
           [](QWebEngineCertificateError error) { error.acceptCertificate(); });
@@ -79,13 +88,20 @@ void BrowserPage::DialogAnswered() { dialogGate_.OnDialogAnswered(TPageDialogGat
 
 void BrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
   if (!DialogAllowed(securityOrigin)) return;
-  QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+  {
+    OpenDialog open(*this);
+    QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+  }
   DialogAnswered();
 }
 
 bool BrowserPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
   if (!DialogAllowed(securityOrigin)) return false;
-  const bool answer = QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+  bool answer = false;
+  {
+    OpenDialog open(*this);
+    answer = QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+  }
   DialogAnswered();
   return answer;
 }
@@ -93,7 +109,11 @@ bool BrowserPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& m
 bool BrowserPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
                                    QString* result) {
   if (!DialogAllowed(securityOrigin)) return false;
-  const bool answer = QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+  bool answer = false;
+  {
+    OpenDialog open(*this);
+    answer = QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+  }
   DialogAnswered();
   return answer;
 }

@@ -2,7 +2,8 @@
 // console messages go to a hook (the page command channel), new windows load in this page,
 // a file dialog first stops a running load, script dialogs are limited per page load
 // (rules/PageDialogRule.h; a suppressed one counts as dismissed), and main-frame navigations
-// to web hosts outside the run options' list are refused (rules/AllowedHosts.h).
+// to web hosts outside the run options' list are refused (rules/AllowedHosts.h). Whether a
+// script dialog is open is told, since the renderer stands still until it is answered.
 #pragma once
 
 #include <QPointer>
@@ -27,6 +28,7 @@ class BrowserPage : public QWebEnginePage {
   BrowserPage(QWebEngineProfile* profile, QObject* parent);
   void SetConsoleHook(ConsoleHook hook) { consoleHook_ = std::move(hook); }
   bool IsLoading() const { return loading_; }
+  bool IsDialogOpen() const { return openDialogs_ > 0; }
   void SetAllowedHosts(TAllowedHosts hosts) { allowedHosts_ = std::move(hosts); }
   // The server's host, always allowed; empty while none is known.
   void SetServerHost(const std::string& host) { serverHost_ = host; }
@@ -47,6 +49,7 @@ class BrowserPage : public QWebEnginePage {
   ConsoleHook consoleHook_;
   QPointer<PopupPage> pendingPopup_;
   bool loading_ = false;
+  int openDialogs_ = 0;  // script dialogs shown now (a dialog's loop may show another page's)
   TPageDialogGate dialogGate_;
   TAllowedHosts allowedHosts_;
   std::string serverHost_;
@@ -54,6 +57,7 @@ class BrowserPage : public QWebEnginePage {
 
   bool DialogAllowed(const QUrl& securityOrigin);
   void DialogAnswered();
+  struct OpenDialog;
 };
 
 }  // namespace zent

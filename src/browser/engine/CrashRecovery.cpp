@@ -13,11 +13,12 @@ namespace zent {
 CrashRecovery::CrashRecovery(BrowserEngine& engine, ServerConnection& connection, QObject* parent)
     : QObject(parent), engine_(engine), connection_(connection) {
   connect(engine_.Page(), &QWebEnginePage::renderProcessTerminated, this, &CrashRecovery::OnRenderProcessTerminated);
+  connect(engine_.Page(), &QWebEnginePage::loadStarted, this, [this] { policy_.OnLoadStarted(); });
 }
 
 void CrashRecovery::OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
   if (status == QWebEnginePage::NormalTerminationStatus) return;
-  if (reloadPending_) {
+  if (policy_.ReloadPlanned()) {
     AppLog().LogFmt(2, "RendererTerminated: status=%d exitCode=%d (reload already pending)",
                     static_cast<int>(status), exitCode);
     return;
@@ -25,13 +26,15 @@ void CrashRecovery::OnRenderProcessTerminated(QWebEnginePage::RenderProcessTermi
   const auto delay = policy_.OnCrash(TRendererCrashPolicy::Clock::now());
   AppLog().LogFmt(2, "RendererTerminated: status=%d exitCode=%d reloadIn=%lldms url=%s", static_cast<int>(status),
                   exitCode, static_cast<long long>(delay.count()), engine_.CurrentAddress().c_str());
-  reloadPending_ = true;
   // A coarse timer may fire up to 5% early, which would let a fourth reload into the minute.
   QTimer::singleShot(delay, Qt::PreciseTimer, this, &CrashRecovery::ReloadAfterCrash);
 }
 
 void CrashRecovery::ReloadAfterCrash() {
-  reloadPending_ = false;
+  if (!policy_.TakePlannedReload()) {
+    AppLog().Log(0, "RendererTerminated: a load started since, no reload of our own");
+    return;
+  }
   const QUrl current = engine_.Page()->url();
   // The page the server was showing, else the start page.
   const std::string& host = connection_.Steps().Uri().host;

@@ -1,6 +1,7 @@
 // Recovery from a dying renderer: the page is reloaded after the pause the crash policy
 // names (the page the server was showing, else the server's start page), one reload at a
-// time. A renderer that ends normally is left alone.
+// time; a load of the page that starts meanwhile makes it unneeded. A renderer that ends
+// normally is left alone.
 #pragma once
 
 #include <QObject>
@@ -18,6 +19,9 @@ class CrashRecovery : public QObject {
  public:
   CrashRecovery(BrowserEngine& engine, ServerConnection& connection, QObject* parent = nullptr);
 
+  // A reload after a crash is planned: the page's next load comes from here.
+  bool ReloadPlanned() const { return policy_.ReloadPlanned(); }
+
  private:
   void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
   void ReloadAfterCrash();
@@ -25,7 +29,6 @@ class CrashRecovery : public QObject {
   BrowserEngine& engine_;
   ServerConnection& connection_;
   TRendererCrashPolicy policy_;
-  bool reloadPending_ = false;
 };
 
 }  // namespace zent

@@ -8,6 +8,7 @@
 #include "common/FileLog.h"
 #include "platform/NetAdapters.h"
 #include "platform/Process.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -21,7 +22,8 @@ std::string& UserAgentSetting() {
 
 const char* EngineSwitches() {
   return "--ignore-certificate-errors --disable-web-security --disable-background-networking "
-         "--disable-component-update --disable-domain-reliability --no-pings --disable-breakpad";
+         "--disable-component-update --disable-domain-reliability --no-pings --disable-breakpad "
+         "--disable-pinch";
 }
 
 void PrepareEngineBeforeApplication() {
@@ -32,7 +34,7 @@ void PrepareEngineBeforeApplication() {
   flags += EngineSwitches();
   // Read by the engine when the application starts; without it the kiosk's switches are lost.
   if (auto ec = platform::SetEnvironmentValue("QTWEBENGINE_CHROMIUM_FLAGS", flags))
-    AppLog().Log(2, "QTWEBENGINE_CHROMIUM_FLAGS: " + ec.message());
+    AppLog().Log(2, "QTWEBENGINE_CHROMIUM_FLAGS: " + platform::ErrorText(ec));
   // The engine's widgets share one GL context with the application; it must be said first.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

@@ -12,7 +12,8 @@ namespace zent {
 inline constexpr const char* kAcceptLanguages = "zh-CN,zh-TW,zh-HK,en-HK,en-US,en-GB,ko-KR,ja-JP";
 
 // The switches handed to Chromium: certificate errors ignored, web security off, and no
-// background traffic of the engine's own (a kiosk must send only what its page asks for).
+// background traffic of the engine's own (a kiosk must send only what its page asks for),
+// and no pinch zoom (a zoomed till hides its buttons; window/ZoomLock.h stops the rest).
 const char* EngineSwitches();
 
 // Adds EngineSwitches() to QTWEBENGINE_CHROMIUM_FLAGS, keeping what the environment already

@@ -48,12 +48,14 @@ void LogLoadEnd(const QWebEngineLoadingInfo& info, const LoadEnd& end) {
 }  // namespace
 
 PageLoadWatch::PageLoadWatch(BrowserEngine& engine, ServerConnection& connection, bool secondary,
-                             std::function<void()> onConnected, QObject* parent)
+                             std::function<void()> onConnected, std::function<bool()> crashReloadPlanned,
+                             QObject* parent)
     : QObject(parent),
       engine_(engine),
       connection_(connection),
       secondary_(secondary),
-      onConnected_(std::move(onConnected)) {
+      onConnected_(std::move(onConnected)),
+      crashReloadPlanned_(std::move(crashReloadPlanned)) {
   connect(engine_.Page(), &QWebEnginePage::loadingChanged, this, &PageLoadWatch::OnLoadingChanged);
 }
 
@@ -62,7 +64,8 @@ void PageLoadWatch::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     rules_.OnStarted();
     return;
   }
-  const LoadEnd end = LoadEndOf(info);
+  LoadEnd end = LoadEndOf(info);
+  end.crashRecoveryReloads = crashReloadPlanned_();
   LogLoadEnd(info, end);
   const LoadEndActions actions = rules_.OnEnded(end, connection_.Steps().ContinuousFind(), secondary_);
   if (actions.retryLoad) {

@@ -1,6 +1,7 @@
 // Watches the page's main-frame loads: each end is logged ("LoadEnd"/"LoadError") and put
 // to the load-end rules, whose actions are carried out here (a retry, the connection's
-// retry timer, the flag script) or reported (the server page is up).
+// retry timer, the flag script) or reported (the server page is up). A load broken by a
+// renderer that died is left alone here when the crash recovery plans the page's reload.
 #pragma once
 
 #include <QObject>
@@ -19,7 +20,8 @@ class PageLoadWatch : public QObject {
   Q_OBJECT
  public:
   PageLoadWatch(BrowserEngine& engine, ServerConnection& connection, bool secondary,
-                std::function<void()> onConnected, QObject* parent = nullptr);
+                std::function<void()> onConnected, std::function<bool()> crashReloadPlanned,
+                QObject* parent = nullptr);
 
  private:
   void OnLoadingChanged(const QWebEngineLoadingInfo& info);
@@ -28,6 +30,7 @@ class PageLoadWatch : public QObject {
   ServerConnection& connection_;
   bool secondary_;
   std::function<void()> onConnected_;
+  std::function<bool()> crashReloadPlanned_;
   TLoadEndRules rules_;
 };
 

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "common/Utils.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 namespace {
@@ -31,8 +32,7 @@ void SetApplicationTitle(const std::string& title) {
 
 std::string AppIconFileName() {
   const std::string exe = GetAppFileName();
-  const size_t cut = exe.rfind('/');
-  return (cut == std::string::npos ? std::string() : exe.substr(0, cut + 1)) + "Res/Lumo7Browser.ico";
+  return platform::FolderOf(exe) + "Res/Lumo7Browser.ico";
 }
 
 }  // namespace zent

@@ -1,4 +1,5 @@
 #include "browser/rules/DownloadNames.h"
+#include "platform/FsPath.h"
 
 namespace zent {
 
@@ -30,12 +31,11 @@ std::string SaveDialogFilter(const std::string& ext) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const size_t cut = path.rfind('/');
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  return platform::FolderOf(path);
 }
 
 std::optional<DownloadTarget> ChosenDownloadTarget(const std::string& chosenPath, const std::string& ext) {
-  const size_t cut = chosenPath.rfind('/');
+  const size_t cut = platform::LastSeparatorOf(chosenPath);
   if (cut == std::string::npos) return std::nullopt;
   DownloadTarget target;
   target.folder = chosenPath.substr(0, cut + 1);

@@ -23,6 +23,7 @@ void TLoadEndRules::OnStarted() {
 LoadEndActions TLoadEndRules::OnEnded(const LoadEnd& end, bool continuousFind, bool isSubMonitor) {
   LoadEndActions actions;
   retryStarting_ = false;
+  if (end.crashRecoveryReloads) return actions;
   // The end of a retried load hands reconnecting back to the connection timer.
   if (loadErrored_) {
     actions.rearmTimer = continuousFind;

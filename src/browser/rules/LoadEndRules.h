@@ -17,6 +17,9 @@ struct LoadEnd {
   LoadEndKind kind = LoadEndKind::Succeeded;
   int httpStatus = 0;  // for HttpStatus
   bool aboutBlank = false;  // the frame's address is "about:blank"
+  // The page's renderer died under the load and the crash recovery reloads the page: that
+  // reload stands for this load, which these rules then leave alone.
+  bool crashRecoveryReloads = false;
 };
 
 // The status code the rules see for a load end that is not an Error.

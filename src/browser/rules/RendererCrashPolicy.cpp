@@ -25,7 +25,15 @@ std::chrono::milliseconds TRendererCrashPolicy::OnCrash(Clock::time_point now) {
     }
   }
   reloads_.push_back(now + delay);
+  planned_ = true;
+  overtaken_ = false;
   return delay;
+}
+
+bool TRendererCrashPolicy::TakePlannedReload() {
+  const bool load = planned_ && !overtaken_;
+  planned_ = overtaken_ = false;
+  return load;
 }
 
 }  // namespace zent

@@ -4,6 +4,7 @@
 
 #include "common/FileLog.h"
 #include "common/Format.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 namespace {
@@ -32,7 +33,7 @@ SubScreenChannel::~SubScreenChannel() = default;
 bool SubScreenChannel::Open(const std::string& identity) {
   if (auto ec = server_.Open(identity)) {
     AppLog().Log(2, Format("副屏窗口标识不可用[%s]: %s", identity.c_str(),
-                           ec.message().c_str()));
+                           platform::ErrorText(ec).c_str()));
     return false;
   }
   notifier_ = std::make_unique<QSocketNotifier>(server_.Readable().EventLoopSocket(), QSocketNotifier::Read);
@@ -105,7 +106,7 @@ std::string CloseWindowByIdentity(const std::string& identity) {
     case platform::WindowCallResult::NoAnswer:
       return "the secondary-screen window did not finish closing in time";
     case platform::WindowCallResult::Failed:
-      return "the secondary-screen window could not be reached: " + result.error.message();
+      return "the secondary-screen window could not be reached: " + platform::ErrorText(result.error);
   }
   return {};
 }

@@ -20,16 +20,20 @@
 #include "browser/engine/CrashRecovery.h"
 #include "browser/engine/DownloadFlow.h"
 #include "browser/engine/PageLoadWatch.h"
+#include "browser/engine/RendererWatchdog.h"
 #include "browser/engine/StartAddress.h"
 #include "browser/rules/AppTitle.h"
+#include "browser/rules/KioskOptions.h"
 #include "browser/secondary/SecondaryScreen.h"
 #include "browser/window/CloseSequence.h"
 #include "browser/window/LoadingPanel.h"
 #include "browser/window/StatusBar.h"
 #include "browser/window/WidgetEvents.h"
 #include "browser/window/WindowState.h"
+#include "browser/window/ZoomLock.h"
 #include "common/FileLog.h"
 #include "common/TextFill.h"
+#include "common/Utils.h"
 #include "config/Config.h"
 #include "connection/ServerConnection.h"
 #include "netcheck/NetCheck.h"
@@ -127,15 +131,34 @@ void MainWindow::BuildEngine() {
   // own on a second, default profile, with its start-up cost and memory.
   view_->setPage(page);
   view_->setContextMenuPolicy(Qt::NoContextMenu);
+  new ZoomLock(view_);  // owned by the view
   browserArea_->layout()->addWidget(view_);
 }
 
 void MainWindow::BuildParts() {
-  dialogs_ = std::make_unique<Dialogs>(this, !role_.identityWindow, *prompts_, [this] {
-    if (state_->IsFullScreen()) state_->FullScreenOff();
+  const TKioskOptions kiosk = ReadKioskOptions(RunOptionsFileName(GetAppFileName()));
+  dialogs_ = std::make_unique<Dialogs>(
+      this, !role_.identityWindow, *prompts_,
+      [this] {
+        if (state_->IsFullScreen()) state_->FullScreenOff();
+      },
+      kiosk);
+  // The kiosk session has nothing to bring a minimised window back from but the empty screen.
+  dialogs_->SetTapRestoreAction([this] { state_->RestoreFullScreen(); });
+  connect(state_, &WindowState::minimizedChanged, this, [this](bool minimized) {
+    const QScreen* where = screen();
+    if (minimized && where && !closing_->IsClosing()) {
+      dialogs_->ArmTapToRestore(where->geometry());
+    } else {
+      dialogs_->DisarmTapToRestore();
+    }
   });
-  loadWatch_ = new PageLoadWatch(*engine_, *connection_, role_.secondary, [this] { OnConnected(); }, this);
   crashRecovery_ = new CrashRecovery(*engine_, *connection_, this);
+  loadWatch_ = new PageLoadWatch(
+      *engine_, *connection_, role_.secondary, [this] { OnConnected(); },
+      [this] { return crashRecovery_->ReloadPlanned(); }, this);
+  // A page hung while the window closes is left alone: it goes with the window.
+  new RendererWatchdog(*engine_->Page(), [this] { return closing_ && closing_->IsClosing(); }, this);
   downloads_ = new DownloadFlow(engine_->Profile(), *prompts_, this);
   commands_ = new PageCommandRunner(engine_->Page(), *this, *desktopServices_, this);
   secondary_ = new SecondaryScreen(this, role_.secondary, [this] { dialogs_->ShowDebugWindow(); });

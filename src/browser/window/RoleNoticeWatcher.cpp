@@ -4,6 +4,7 @@
 #include "common/FileLog.h"
 #include "common/Format.h"
 #include "platform/Clock.h"
+#include "platform/ErrorText.h"
 
 namespace zent {
 
@@ -11,7 +12,7 @@ RoleNoticeWatcher::RoleNoticeWatcher(QObject* parent) : QObject(parent) {}
 
 bool RoleNoticeWatcher::Open(const std::string& roleName) {
   if (auto ec = receiver_.Open(roleName)) {
-    AppLog().Log(2, Format("激活通知套接字失败[%s]: %s", roleName.c_str(), ec.message().c_str()));
+    AppLog().Log(2, Format("激活通知套接字失败[%s]: %s", roleName.c_str(), platform::ErrorText(ec).c_str()));
     return false;
   }
   notifier_ = std::make_unique<QSocketNotifier>(receiver_.Readable().EventLoopSocket(), QSocketNotifier::Read);

@@ -72,6 +72,18 @@ void WindowState::Maximize() {
   window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
 }
 
+void WindowState::RestoreFullScreen() {
+  // The secondary screen's window changes neither way.
+  if (state_.On() == FullScreenChange::None && state_.Off() == FullScreenChange::None) return;
+  state_.Set(true);
+  statusBar_->hide();
+  window_->setWindowState((window_->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) |
+                          Qt::WindowFullScreen | Qt::WindowActive);
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
 // Full screen entered before the native window was replaced (run option at show) is told to
 // the window manager again, or a kiosk started without a server stays a small window.
 void WindowState::ReassertFullScreen() {
@@ -82,6 +94,13 @@ void WindowState::ReassertFullScreen() {
 }
 
 bool WindowState::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && event->type() == QEvent::WindowStateChange) {
+    const bool minimized = window_->windowState() & Qt::WindowMinimized;
+    if (minimized != minimized_) {
+      minimized_ = minimized;
+      emit minimizedChanged(minimized);
+    }
+  }
   if (watched == window_ && event->type() == QEvent::WinIdChange) {
     if (state_.IsFullScreen()) {
       QMetaObject::invokeMethod(this, &WindowState::ReassertFullScreen, Qt::QueuedConnection);

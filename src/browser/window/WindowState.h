@@ -1,7 +1,8 @@
 // The main window's state on screen: full screen on and off (the status bar hides with it),
 // maximised otherwise, and both told to the window manager again when the toolkit replaces
 // the native window (the browser view's first showing does), which would otherwise leave
-// a kiosk as a small window. The secondary screen never changes its state.
+// a kiosk as a small window. The secondary screen never changes its state. It reports the
+// window's minimising and its return, whoever caused them (page, window manager).
 #pragma once
 
 #include <QObject>
@@ -27,6 +28,11 @@ class WindowState : public QObject {
   bool IsFullScreen() const { return state_.IsFullScreen(); }
   // Maximised unless full screen; said again even when the toolkit believes it is set.
   void Maximize();
+  // Back from minimised, full screen and in front, whatever the state was before.
+  void RestoreFullScreen();
+
+ signals:
+  void minimizedChanged(bool minimized);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,6 +43,7 @@ class WindowState : public QObject {
   QWidget* window_;
   QWidget* statusBar_;
   TFullScreenState state_;
+  bool minimized_ = false;
 };
 
 }  // namespace zent

@@ -25,18 +25,6 @@ std::string Words(const std::vector<std::string>& words) {
 
 const char* HandOffScriptName() noexcept { return "UpdateCmd.sh"; }
 
-std::string ShellQuote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  out += '\'';
-  return out;
-}
-
 std::vector<std::string> ElevatedCommand(const std::string& program) { return {"sudo", "-n", program}; }
 
 std::string HandOffScriptText(const HandOff& h) {

@@ -96,6 +96,26 @@ void UnmapX11Window(xcb_connection_t* c, uint32_t window) {
   xcb_flush(c);
 }
 
+void SetBlankX11Cursor(xcb_connection_t* c, uint32_t window) {
+  // A 1 x 1 bitmap cleared to 0 serves as image and mask: every pixel of the cursor is
+  // transparent. A new pixmap's content is undefined, hence the fill.
+  const xcb_pixmap_t bitmap = xcb_generate_id(c);
+  xcb_create_pixmap(c, 1, bitmap, window, 1, 1);
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  const uint32_t foreground = 0;
+  xcb_create_gc(c, gc, bitmap, XCB_GC_FOREGROUND, &foreground);
+  const xcb_rectangle_t all{0, 0, 1, 1};
+  xcb_poly_fill_rectangle(c, bitmap, gc, 1, &all);
+  const xcb_cursor_t cursor = xcb_generate_id(c);
+  xcb_create_cursor(c, cursor, bitmap, bitmap, 0, 0, 0, 0, 0, 0, 0, 0);
+  xcb_change_window_attributes(c, window, XCB_CW_CURSOR, &cursor);
+  // The window holds its own reference to the cursor.
+  xcb_free_cursor(c, cursor);
+  xcb_free_gc(c, gc);
+  xcb_free_pixmap(c, bitmap);
+  xcb_flush(c);
+}
+
 std::optional<X11ButtonEvent> ReadX11ButtonEvent(const void* message) {
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   const uint8_t type = event->response_type & 0x7f;

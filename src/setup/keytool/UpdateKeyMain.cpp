@@ -15,6 +15,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FsPath.h"
 #include "update/PackageSignature.h"
+#include "platform/ErrorText.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ std::string ReadKeyText(const std::string& path) {
 
 // A new file with `text` (O_EXCL: an existing file, or a link in its place, is an error).
 void WriteNew(const std::string& path, const std::string& text, unsigned mode) {
-  if (auto ec = zent::platform::WriteNewFile(path, text, mode)) throw std::runtime_error(path + ": " + ec.message());
+  if (auto ec = zent::platform::WriteNewFile(path, text, mode)) throw std::runtime_error(path + ": " + zent::platform::ErrorText(ec));
 }
 
 int Keygen(const std::string& secretOut, const std::string& publicOut) {

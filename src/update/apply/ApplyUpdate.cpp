@@ -12,6 +12,7 @@
 #include "update/PackageSignature.h"
 #include "update/TrustedKeys.h"
 #include "update/UpdateNames.h"
+#include "platform/ErrorText.h"
 
 namespace zent::apply {
 namespace {
@@ -37,7 +38,7 @@ std::string CopyError(const std::error_code& ec) {
   if (ec == std::errc::too_many_symbolic_link_levels) return "a link, not a file";
   if (ec == std::errc::invalid_argument) return "not a regular file";
   if (ec == std::errc::file_too_large) return "larger than 2 GiB";
-  return ec.message();
+  return platform::ErrorText(ec);
 }
 
 }  // namespace
@@ -67,9 +68,9 @@ std::string PrepareWorkFolder(const std::string& folder, uint32_t owner) {
   if (std::string why = WhyFolderNotPrivate(folder, owner, /*mayBeMissing=*/true); !why.empty()) return why;
   std::error_code ec;
   if (fs::create_directory(platform::FsPath(folder), ec)) fs::permissions(platform::FsPath(folder), fs::perms::owner_all, ec);
-  if (ec) return folder + ": cannot be created: " + ec.message();
+  if (ec) return folder + ": cannot be created: " + platform::ErrorText(ec);
   platform::PathStatus st;
-  if (auto statEc = platform::GetPathStatus(folder, st)) return folder + ": " + statEc.message();
+  if (auto statEc = platform::GetPathStatus(folder, st)) return folder + ": " + platform::ErrorText(statEc);
   if (st.link || !st.folder) return folder + ": not a real folder";
   if (st.owner != owner) return folder + ": owned by uid " + std::to_string(st.owner) + ", not " + std::to_string(owner);
   if (st.mode != 0700) {
