@@ -581,6 +581,43 @@ class Program:
         stop_process(self.proc, group=True)
 
 
+class RecordingOpener:
+    """A stand-in `xdg-open` in a folder of its own under `tmp`: each call appends "call" and
+    then its arguments to a record file, each NUL-terminated. Put `folder` first on the
+    program's PATH (`path_env`)."""
+
+    def __init__(self, tmp):
+        self.folder = os.path.join(tmp, "opener")
+        os.mkdir(self.folder)
+        self.record = os.path.join(tmp, "opened")
+        script = os.path.join(self.folder, "xdg-open")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\nprintf 'call\\0' >> '%s'\nfor a in \"$@\"; do printf '%%s\\0' \"$a\" >> '%s'; done\n"
+                    % (self.record, self.record))
+        os.chmod(script, 0o755)
+
+    def path_env(self, program_env):
+        return {"PATH": self.folder + ":" + program_env.get("PATH", "/usr/bin:/bin")}
+
+    def text(self):
+        """The record as it stands: "" before the first call."""
+        try:
+            with open(self.record, "rb") as f:
+                return f.read().decode("utf-8", errors="replace")
+        except FileNotFoundError:
+            return ""
+
+    def calls(self):
+        """Each call's arguments, in order."""
+        calls = []
+        for part in self.text().split("\0")[:-1]:
+            if part == "call":
+                calls.append([])
+            else:
+                calls[-1].append(part)
+        return calls
+
+
 class Environment:
     """Everything one test needs; `close` tears it all down."""
 

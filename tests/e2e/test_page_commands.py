@@ -11,7 +11,7 @@ import threading
 import time
 import unittest
 
-from harness import SCREEN, E2ETestCase, header_values, wait_for
+from harness import SCREEN, E2ETestCase, RecordingOpener, header_values, wait_for
 
 DISCONNECT_PATH = "/lumo7/dbi/lumo7server/product/disconnect"
 CLOSE_REFUSED = "当前正在进行业务处理，不允许退出。"
@@ -139,24 +139,14 @@ class OpenUrlTests(CommandCase):
 
     def setUp(self):
         super().setUp()
-        # A recording opener first on PATH: each call appends its arguments, NUL-terminated.
-        self.bin = os.path.join(self.env.tmp, "opener")
-        os.mkdir(self.bin)
-        self.record = os.path.join(self.env.tmp, "opened")
-        with open(os.path.join(self.bin, "xdg-open"), "w") as f:
-            f.write("#!/bin/sh\nprintf 'call\\0' >> '%s'\nfor a in \"$@\"; do printf '%%s\\0' \"$a\" >> '%s'; done\n"
-                    % (self.record, self.record))
-        os.chmod(os.path.join(self.bin, "xdg-open"), 0o755)
+        # A recording opener first on PATH.
+        self.opener = RecordingOpener(self.env.tmp)
 
     def opened(self):
-        try:
-            with open(self.record, "rb") as f:
-                return f.read().decode("utf-8")
-        except FileNotFoundError:
-            return ""
+        return self.opener.text()
 
     def test_the_exact_text_goes_to_the_opener_as_one_argument(self):
-        path = self.bin + ":" + self.env.program_env.get("PATH", "/usr/bin:/bin")
+        path = self.opener.path_env(self.env.program_env)["PATH"]
         prog = self.start_live(extra_env={"PATH": path})
         # Everything a shell would act on; ")" would end the address, a blank is refused.
         address = "http://example.invalid/a%20b?c=1&d=$HOME;`touch${IFS}x`|y&e='q'>z"
@@ -172,7 +162,7 @@ class OpenUrlTests(CommandCase):
         self.assertTrue(prog.running())
 
     def test_only_web_addresses_reach_the_opener_and_a_burst_starts_few(self):
-        path = self.bin + ":" + self.env.program_env.get("PATH", "/usr/bin:/bin")
+        path = self.opener.path_env(self.env.program_env)["PATH"]
         prog = self.start_live(extra_env={"PATH": path})
         # Each refused address is its own second apart, so the rate gate is not what stops it.
         for n, address in enumerate(("file:///etc/", "smb://server/share", "--help", "http://a b/"), 1):

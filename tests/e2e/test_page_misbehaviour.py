@@ -18,7 +18,7 @@ import time
 import unittest
 import urllib.parse
 
-from harness import E2ETestCase, read_probe, wait_for
+from harness import E2ETestCase, RecordingOpener, read_probe, wait_for
 
 PROBE_LIMIT_MS = 2000.0  # the loop probe's worst wait; other tests may run beside this one
 
@@ -343,28 +343,11 @@ class HostileInputTests(PageCase):
 
     def setUp(self):
         super().setUp()
-        self.bin = os.path.join(self.env.tmp, "opener")
-        os.mkdir(self.bin)
-        self.record = os.path.join(self.env.tmp, "opened")
-        with open(os.path.join(self.bin, "xdg-open"), "w") as f:
-            f.write("#!/bin/sh\nprintf 'call\\0' >> '%s'\nfor a in \"$@\"; do printf '%%s\\0' \"$a\" >> '%s'; done\n"
-                    % (self.record, self.record))
-        os.chmod(os.path.join(self.bin, "xdg-open"), 0o755)
-        self.path_env = {"PATH": self.bin + ":" + self.env.program_env.get("PATH", "/usr/bin:/bin")}
+        self.opener = RecordingOpener(self.env.tmp)
+        self.path_env = self.opener.path_env(self.env.program_env)
 
     def opener_calls(self):
-        try:
-            with open(self.record, "rb") as f:
-                parts = f.read().decode("utf-8", errors="replace").split("\0")[:-1]
-        except FileNotFoundError:
-            return []
-        calls = []
-        for p in parts:
-            if p == "call":
-                calls.append([])
-            else:
-                calls[-1].append(p)
-        return calls
+        return self.opener.calls()
 
     def test_file_references_in_status_texts_open_nothing(self):
         files = os.path.join(self.env.tmp, "files")
