@@ -19,8 +19,6 @@
 namespace zent::platform {
 namespace {
 
-constexpr std::string_view kGlobalPrefix = "Global\\";
-constexpr std::string_view kLocalPrefix = "Local\\";
 constexpr const char* kGlobalFolder = "/tmp/zent-global";
 // The installed package's folder for machine-wide names: only root and the group lumo7 may
 // enter it, so no other local user can hold a name the program waits for.
@@ -35,16 +33,6 @@ const char* GlobalFolder() {
     return kPackagedGlobalFolder;
   }
   return kGlobalFolder;
-}
-
-bool IsGlobal(const std::string& name) { return name.starts_with(kGlobalPrefix); }
-
-// The name without its namespace prefix ("Local\" is the session, like no prefix).
-std::string_view BareName(const std::string& name) {
-  std::string_view n = name;
-  if (n.starts_with(kGlobalPrefix)) n.remove_prefix(kGlobalPrefix.size());
-  else if (n.starts_with(kLocalPrefix)) n.remove_prefix(kLocalPrefix.size());
-  return n;
 }
 
 std::string SessionFolder() {
@@ -111,13 +99,13 @@ NamedLock::~NamedLock() {
 }
 
 std::string NamedLock::PathFor(const std::string& name) {
-  const std::string folder = IsGlobal(name) ? GlobalFolder() : SessionFolder();
-  return folder + "/" + EncodeFileName(BareName(name)) + ".lock";
+  const std::string folder = IsGlobalLockName(name) ? GlobalFolder() : SessionFolder();
+  return folder + "/" + EncodeFileName(BareLockName(name)) + ".lock";
 }
 
 std::error_code NamedLock::Open() {
   if (fd_ >= 0) return {};
-  const bool global = IsGlobal(name_);
+  const bool global = IsGlobalLockName(name_);
   if (auto ec = EnsureFolder(path_.substr(0, path_.rfind('/')), global)) return ec;
   std::error_code ec;
   fd_ = OpenLockFile(path_, global, ec);

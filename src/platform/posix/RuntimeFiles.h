@@ -10,6 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/LockNames.h"
+
 namespace zent::platform {
 
 // errno as an error code.
@@ -18,9 +20,7 @@ std::error_code LastError();
 // $XDG_RUNTIME_DIR, else /tmp/zent-<uid>.
 std::string UserRuntimeFolder();
 
-// Every byte outside [A-Za-z0-9._-], and a leading ".", is percent-encoded, so two names never
-// share a file and no name can climb out of its folder or hide.
-std::string EncodeFileName(std::string_view name);
+// How a name becomes a file name: EncodeFileName in platform/LockNames.h.
 
 // The folder of a role's notice sockets: "<runtime folder>/zent-notice/<encoded role name>".
 // Not created here.

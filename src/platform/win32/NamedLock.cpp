@@ -20,47 +20,18 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/LockNames.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 
 namespace zent::platform {
 namespace {
 
-constexpr std::string_view kGlobalPrefix = "Global\\";
-constexpr std::string_view kLocalPrefix = "Local\\";
-
-bool IsGlobal(const std::string& name) { return name.starts_with(kGlobalPrefix); }
-
-std::string_view BareName(const std::string& name) {
-  std::string_view n = name;
-  if (n.starts_with(kGlobalPrefix)) n.remove_prefix(kGlobalPrefix.size());
-  else if (n.starts_with(kLocalPrefix)) n.remove_prefix(kLocalPrefix.size());
-  return n;
-}
-
-std::string EncodeFileName(std::string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const auto c = static_cast<unsigned char>(name[i]);
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-                       (c == '.' && i > 0);
-    if (plain) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
 std::wstring MutexName(const std::string& name) {
   // A mutex name holds no backslash after its namespace.
-  std::string bare(BareName(name));
+  std::string bare(BareLockName(name));
   std::replace(bare.begin(), bare.end(), '\\', '/');
-  return win32::Wide((IsGlobal(name) ? "Global\\" : "Local\\") + bare);
+  return win32::Wide(std::string(IsGlobalLockName(name) ? kGlobalLockPrefix : kLocalLockPrefix) + bare);
 }
 
 std::string KnownFolder(const KNOWNFOLDERID& id) {
@@ -136,8 +107,8 @@ NamedLock::~NamedLock() {
 }
 
 std::string NamedLock::PathFor(const std::string& name) {
-  const std::string folder = IsGlobal(name) ? GlobalFolder() : SessionFolder();
-  return folder + "\\" + EncodeFileName(BareName(name)) + ".lock";
+  const std::string folder = IsGlobalLockName(name) ? GlobalFolder() : SessionFolder();
+  return folder + "\\" + EncodeFileName(BareLockName(name), Capitals::Encoded) + ".lock";
 }
 
 std::error_code NamedLock::Open() {
