@@ -170,6 +170,10 @@ class DefaultLanguageTests(LanguageCase):
         prog = self.env.start_app()
         prog.wait_window()
         self.wait_caption(prog, CHINESE_TITLE, "the Chinese caption")
+        # No server yet: the engine's error pages under the loading panel (titled with the
+        # server's address) never take the caption.
+        self.env.wait_log(r"LoadError: ", count=2)
+        self.assertEqual(self.caption(prog), CHINESE_TITLE)
         dialog = self.open_address_dialog(prog, "配置")
         self.close_dialog(prog, dialog, "配置")
 

@@ -9,7 +9,6 @@
 #include "connection/ServerConnection.h"
 
 namespace zent {
-namespace {
 
 LoadEnd LoadEndOf(const QWebEngineLoadingInfo& info) {
   LoadEnd end;
@@ -34,6 +33,8 @@ LoadEnd LoadEndOf(const QWebEngineLoadingInfo& info) {
   }
   return end;
 }
+
+namespace {
 
 void LogLoadEnd(const QWebEngineLoadingInfo& info, const LoadEnd& end) {
   const std::string url = FromQt(info.url().toString());

@@ -16,6 +16,9 @@ namespace zent {
 class BrowserEngine;
 class ServerConnection;
 
+// How a main-frame load ended, in the load-end rules' terms.
+LoadEnd LoadEndOf(const QWebEngineLoadingInfo& info);
+
 class PageLoadWatch : public QObject {
   Q_OBJECT
  public:

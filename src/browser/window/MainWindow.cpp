@@ -30,6 +30,7 @@
 #include "browser/window/StatusBar.h"
 #include "browser/window/WidgetEvents.h"
 #include "browser/window/WindowState.h"
+#include "browser/window/WindowCaption.h"
 #include "browser/window/ZoomLock.h"
 #include "common/FileLog.h"
 #include "common/TextFill.h"
@@ -118,9 +119,7 @@ void MainWindow::BuildWindow() {
 void MainWindow::BuildEngine() {
   engine_ = std::make_unique<BrowserEngine>(ObtainDeviceId());
   BrowserPage* page = engine_->Page();
-  connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
-    if (!role_.secondary) setWindowTitle(title);
-  });
+  if (!role_.secondary) new WindowCaption(this, page);  // owned by the window
   connect(page, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
     request.accept();
     state_->FollowPage(request.toggleOn());

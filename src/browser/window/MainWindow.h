@@ -2,7 +2,7 @@
 // screen). It works out its role once, builds its parts, wires them to each other and to
 // the server connection, and forwards its own events to them:
 //   engine/     profile, page, view's page, load watch, crash recovery, hang watchdog, downloads
-//   window/     status bar, loading panel, window state (full screen), close sequence, zoom lock
+//   window/     status bar, loading panel, window state (full screen), close sequence, zoom lock, caption
 //   commands/   the page-command runner (against PageCommandTarget, implemented here)
 //   secondary/  the secondary screen's placement, identity and debug request
 //   dialogs/    floating button, hot key, debug window, address dialog
