@@ -24,6 +24,10 @@ cmake --build "$dir" -j "$jobs" --target unit_tests zent_standin_devicemgr
   # which would inherit ctest'"'"'s output pipes and hold its case listing open: one program
   # with no output starts them before ctest does.
   timeout 180 "$2" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Wine'"'"'s desktop process ends a moment after the last program attached to the desktop;
+  # the next program that needs it would start a new one holding that case'"'"'s output open
+  # for a minute. The keeper holds the desktop until the wineserver is ended below.
+  "$2" "$0/tests/wine-desktop-keeper.exe" </dev/null >/dev/null 2>&1 &
   rc=0
   timeout 900 ctest --test-dir "$0" --output-on-failure -j "$1" "${@:3}" || rc=$?
   # A case whose program never ran (a Wine start failure, nothing printed) gets one more
